@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the debug build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and the source format check.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/tools/install-packages.sh"
+
+jobs=$(nproc)
+for preset in dev asan; do
+    echo "=== $preset: configure and build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    echo "=== $preset: tests"
+    ctest --preset "$preset" -j "$jobs"
+done
+
+echo "=== format check"
+git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
+echo "=== all checks passed"
