@@ -217,6 +217,11 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
             sink.put(*code);
             previous = *code;
             previousFirst = *code;
+            // The code after this one may already name the next free entry (with a minimum code
+            // size of 1 that entry needs a wider code at once).
+            if (nextCode >= (1u << codeBits) && codeBits < maxCodeBits) {
+                ++codeBits;
+            }
             continue;
         }
         // The string of the code, last value first, onto the stack. A code equal to the next free
