@@ -373,4 +373,9 @@ TEST(DecodeGif, EveryTruncationGivesAWholePictureOrNothing)
     }
 }
 
+TEST(DecodeGif, EveryCorpusFileGivesAWholePictureOrNothing)
+{
+    expectWholeOrNothingOverCorpus(VISTREL_SHARED_DIR "/corpus", decodeGif);
+}
+
 } // namespace

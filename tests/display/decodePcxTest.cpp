@@ -250,4 +250,9 @@ TEST(DecodePcx, EveryTruncationGivesAWholePictureOrNothing)
     }
 }
 
+TEST(DecodePcx, EveryCorpusFileGivesAWholePictureOrNothing)
+{
+    expectWholeOrNothingOverCorpus(VISTREL_SHARED_DIR "/corpus", decodePcx);
+}
+
 } // namespace

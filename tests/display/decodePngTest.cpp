@@ -145,4 +145,9 @@ TEST(DecodePng, EveryTruncationGivesAWholePictureOrNothing)
     expectEveryTruncationWholeOrNothing(writePng(7, 5, pixels, false), decodePng);
 }
 
+TEST(DecodePng, EveryCorpusFileGivesAWholePictureOrNothing)
+{
+    expectWholeOrNothingOverCorpus(VISTREL_SHARED_DIR "/corpus", decodePng);
+}
+
 } // namespace

@@ -3,7 +3,10 @@
 #include "display/canvas.h"
 #include "display/pictureStore.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 void expectEveryTruncationWholeOrNothing(const std::vector<std::uint8_t>& file, const Decoder& decoder)
 {
@@ -22,6 +25,45 @@ void expectEveryTruncationWholeOrNothing(const std::vector<std::uint8_t>& file, 
             ASSERT_EQ(picture->mask.size(), area) << "prefix of " << length << " bytes";
         }
     }
+}
+
+namespace {
+
+void expectWhole(const std::optional<Picture>& picture)
+{
+    if (!picture) {
+        return;
+    }
+    const std::size_t area = std::size_t(picture->width) * std::size_t(picture->height);
+    ASSERT_GE(picture->width, 0);
+    ASSERT_GE(picture->height, 0);
+    ASSERT_EQ(picture->pixels.size(), area);
+    if (!picture->mask.empty()) {
+        ASSERT_EQ(picture->mask.size(), area);
+    }
+}
+
+} // namespace
+
+void expectWholeOrNothingOverCorpus(const std::string& corpusDir, const Decoder& decoder)
+{
+    const std::filesystem::path corpus(corpusDir);
+    if (!std::filesystem::is_directory(corpus)) {
+        GTEST_SKIP() << "no picture corpus at " << corpus;
+    }
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                              std::istreambuf_iterator<char>()};
+        SCOPED_TRACE(entry.path().string());
+        expectWhole(decoder(bytes));
+        ++files;
+    }
+    EXPECT_GT(files, 0u);
 }
 
 std::vector<std::uint32_t> drawnPixels(Picture picture, std::int32_t canvasWidth, std::int32_t canvasHeight,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 using Decoder = std::function<std::optional<Picture>(std::span<const std::uint8_t>)>;
@@ -14,6 +15,10 @@ using Decoder = std::function<std::optional<Picture>(std::span<const std::uint8_
 // and a mask if any, of width * height entries) or nothing. Run under AddressSanitizer it catches
 // any read past the data.
 void expectEveryTruncationWholeOrNothing(const std::vector<std::uint8_t>& file, const Decoder& decoder);
+
+// Runs the decoder over every file of the shared picture corpus, whatever its kind, and expects a
+// whole picture or nothing from each.
+void expectWholeOrNothingOverCorpus(const std::string& corpusDir, const Decoder& decoder);
 
 // The picture put into the store and drawn with drawPicture into a canvas of the given client size
 // cleared to background (0xRRGGBB), at (0, 0) with the given size (-1: its own); the canvas's pixels.
