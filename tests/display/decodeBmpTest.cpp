@@ -36,12 +36,12 @@ std::vector<std::uint32_t> testPixels(std::uint16_t bitsPerPixel, std::int32_t w
     return pixels;
 }
 
-// What the decoder must give for spec: each index looked up in the table, all opaque.
-std::vector<std::uint32_t> expectedPixels(const BmpSpec& spec)
+// What the decoder must give for fixture: each index looked up in the table, all opaque.
+std::vector<std::uint32_t> expectedPixels(const BmpFixture& fixture)
 {
     std::vector<std::uint32_t> expected;
-    for (std::uint32_t value : spec.pixels) {
-        expected.push_back(0xFF000000u | (spec.bitsPerPixel <= 8 ? spec.palette.at(value) : value));
+    for (std::uint32_t value : fixture.pixels) {
+        expected.push_back(0xFF000000u | (fixture.bitsPerPixel <= 8 ? fixture.palette.at(value) : value));
     }
     return expected;
 }
@@ -51,17 +51,17 @@ std::vector<std::uint32_t> pixelsOf(const Picture& picture)
     return {picture.pixels.data(), picture.pixels.data() + picture.pixels.size()};
 }
 
-BmpSpec pictureSpec(std::uint16_t bitsPerPixel, std::int32_t width, std::int32_t height)
+BmpFixture pictureFixture(std::uint16_t bitsPerPixel, std::int32_t width, std::int32_t height)
 {
-    BmpSpec spec;
-    spec.bitsPerPixel = bitsPerPixel;
-    spec.width = width;
-    spec.height = height;
+    BmpFixture fixture;
+    fixture.bitsPerPixel = bitsPerPixel;
+    fixture.width = width;
+    fixture.height = height;
     if (bitsPerPixel <= 8) {
-        spec.palette = testPalette(std::size_t(1) << bitsPerPixel);
+        fixture.palette = testPalette(std::size_t(1) << bitsPerPixel);
     }
-    spec.pixels = testPixels(bitsPerPixel, width, height);
-    return spec;
+    fixture.pixels = testPixels(bitsPerPixel, width, height);
+    return fixture;
 }
 
 TEST(DecodeBmp, LoadsEveryDepthWidthAndOrientation)
@@ -100,16 +100,16 @@ TEST(DecodeBmp, LoadsEveryDepthWidthAndOrientation)
     for (const Case& c : cases) {
         for (bool topDown : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (topDown ? ", top-down" : ", bottom-up"));
-            BmpSpec spec = pictureSpec(c.bitsPerPixel, c.width, c.height);
-            spec.infoHeaderSize = c.infoHeaderSize;
-            spec.omitLastPadding = c.omitLastPadding;
-            spec.topDown = topDown;
-            auto picture = decodeBmp(writeBmp(spec));
+            BmpFixture fixture = pictureFixture(c.bitsPerPixel, c.width, c.height);
+            fixture.infoHeaderSize = c.infoHeaderSize;
+            fixture.omitLastPadding = c.omitLastPadding;
+            fixture.topDown = topDown;
+            auto picture = decodeBmp(writeBmp(fixture));
             ASSERT_TRUE(picture.has_value());
             EXPECT_EQ(picture->kind, PictureKind::Bmp);
             EXPECT_EQ(picture->width, c.width);
             EXPECT_EQ(picture->height, c.height);
-            EXPECT_EQ(pixelsOf(*picture), expectedPixels(spec));
+            EXPECT_EQ(pixelsOf(*picture), expectedPixels(fixture));
         }
     }
 }
@@ -132,30 +132,30 @@ TEST(DecodeBmp, TableSizeAndOffsetFields)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        BmpSpec spec = pictureSpec(c.bitsPerPixel, 6, 3);
-        spec.palette = testPalette(c.tableEntries);
-        spec.coloursUsed = c.coloursUsed;
-        for (std::uint32_t& pixel : spec.pixels) {
+        BmpFixture fixture = pictureFixture(c.bitsPerPixel, 6, 3);
+        fixture.palette = testPalette(c.tableEntries);
+        fixture.coloursUsed = c.coloursUsed;
+        for (std::uint32_t& pixel : fixture.pixels) {
             if (c.bitsPerPixel <= 8) {
                 pixel %= std::uint32_t(c.tableEntries);
             }
         }
-        spec.dataOffset = std::uint32_t(14 + 40 + 4 * c.tableEntries + c.dataOffsetGap);
-        auto picture = decodeBmp(writeBmp(spec));
+        fixture.dataOffset = std::uint32_t(14 + 40 + 4 * c.tableEntries + c.dataOffsetGap);
+        auto picture = decodeBmp(writeBmp(fixture));
         ASSERT_TRUE(picture.has_value());
-        EXPECT_EQ(pixelsOf(*picture), expectedPixels(spec));
+        EXPECT_EQ(pixelsOf(*picture), expectedPixels(fixture));
     }
 }
 
 TEST(DecodeBmp, IndexBeyondTheTableIsBlack)
 {
-    BmpSpec spec = pictureSpec(8, 4, 2);
-    spec.palette = testPalette(3);
-    spec.pixels = {0, 1, 2, 3, 255, 2, 17, 1};
-    auto picture = decodeBmp(writeBmp(spec));
+    BmpFixture fixture = pictureFixture(8, 4, 2);
+    fixture.palette = testPalette(3);
+    fixture.pixels = {0, 1, 2, 3, 255, 2, 17, 1};
+    auto picture = decodeBmp(writeBmp(fixture));
     ASSERT_TRUE(picture.has_value());
     const std::uint32_t black = 0xFF000000u;
-    const auto& p = spec.palette;
+    const auto& p = fixture.palette;
     const std::vector<std::uint32_t> expected = {
         0xFF000000u | p[0], 0xFF000000u | p[1], 0xFF000000u | p[2], black, black, 0xFF000000u | p[2], black,
         0xFF000000u | p[1],
@@ -183,10 +183,10 @@ TEST(DecodeBmp, ZeroSizesLoadWithoutPixels)
     for (std::uint16_t bitsPerPixel : {1, 8, 24}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(bitsPerPixel) + " bits");
-            BmpSpec spec = pictureSpec(bitsPerPixel, 0, 0);
-            spec.widthField = c.widthField;
-            spec.heightField = c.heightField;
-            auto picture = decodeBmp(writeBmp(spec));
+            BmpFixture fixture = pictureFixture(bitsPerPixel, 0, 0);
+            fixture.widthField = c.widthField;
+            fixture.heightField = c.heightField;
+            auto picture = decodeBmp(writeBmp(fixture));
             ASSERT_TRUE(picture.has_value());
             EXPECT_EQ(picture->width, c.width);
             EXPECT_EQ(picture->height, c.height);
@@ -197,72 +197,74 @@ TEST(DecodeBmp, ZeroSizesLoadWithoutPixels)
 
 TEST(DecodeBmp, NegativeWidthFieldReadsItsMagnitude)
 {
-    BmpSpec spec = pictureSpec(24, 3, 2);
-    spec.widthField = -3;
-    auto picture = decodeBmp(writeBmp(spec));
+    BmpFixture fixture = pictureFixture(24, 3, 2);
+    fixture.widthField = -3;
+    auto picture = decodeBmp(writeBmp(fixture));
     ASSERT_TRUE(picture.has_value());
     EXPECT_EQ(picture->width, 3);
-    EXPECT_EQ(pixelsOf(*picture), expectedPixels(spec));
+    EXPECT_EQ(pixelsOf(*picture), expectedPixels(fixture));
 }
 
 TEST(DecodeBmp, RefusesWhatItCannotRead)
 {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpFixture fixture;
         std::size_t cutBytes; // taken off the end of the written file
     };
-    auto with = [](BmpSpec spec, auto change) {
-        change(spec);
-        return spec;
+    auto with = [](BmpFixture fixture, auto change) {
+        change(fixture);
+        return fixture;
     };
-    const BmpSpec rgb = pictureSpec(24, 5, 3);
-    const BmpSpec indexed = pictureSpec(8, 5, 3);
-    const BmpSpec mono = pictureSpec(1, 9, 3);
+    const BmpFixture rgb = pictureFixture(24, 5, 3);
+    const BmpFixture indexed = pictureFixture(8, 5, 3);
+    const BmpFixture mono = pictureFixture(1, 9, 3);
     const Case cases[] = {
-        {"RLE8", with(indexed, [](BmpSpec& s) { s.compression = 1; }), 0},
-        {"RLE4", with(pictureSpec(4, 5, 3), [](BmpSpec& s) { s.compression = 2; }), 0},
-        {"bit fields", with(pictureSpec(32, 2, 2), [](BmpSpec& s) { s.compression = 3; }), 0},
-        {"16 bits", with(rgb, [](BmpSpec& s) { s.bitsPerPixel = 16; }), 0},
-        {"2 bits", with(pictureSpec(2, 4, 2), [](BmpSpec& s) { s.palette = testPalette(4); }), 0},
-        {"0 bits", with(rgb, [](BmpSpec& s) { s.bitsPerPixel = 0; }), 0},
-        {"pixel offset inside the table", with(indexed, [](BmpSpec& s) { s.dataOffset = 54 + 4 * 255; }), 0},
-        {"pixel offset in the header", with(mono, [](BmpSpec& s) { s.dataOffset = 46; }), 0},
+        {"RLE8", with(indexed, [](BmpFixture& s) { s.compression = 1; }), 0},
+        {"RLE4", with(pictureFixture(4, 5, 3), [](BmpFixture& s) { s.compression = 2; }), 0},
+        {"bit fields", with(pictureFixture(32, 2, 2), [](BmpFixture& s) { s.compression = 3; }), 0},
+        {"16 bits", with(rgb, [](BmpFixture& s) { s.bitsPerPixel = 16; }), 0},
+        {"2 bits", with(pictureFixture(2, 4, 2), [](BmpFixture& s) { s.palette = testPalette(4); }), 0},
+        {"0 bits", with(rgb, [](BmpFixture& s) { s.bitsPerPixel = 0; }), 0},
+        {"pixel offset inside the table", with(indexed, [](BmpFixture& s) { s.dataOffset = 54 + 4 * 255; }),
+         0},
+        {"pixel offset in the header", with(mono, [](BmpFixture& s) { s.dataOffset = 46; }), 0},
         {"offset before a table that follows a larger header",
          with(indexed,
-              [](BmpSpec& s) {
+              [](BmpFixture& s) {
                   s.infoHeaderSize = 108;
                   s.dataOffset = 54 + 4 * 256; // where it would end after a 40-byte header
               }),
          0},
         {"24 bits, last row cut short", rgb, 1 + 1},
-        {"32 bits, last row cut short", pictureSpec(32, 3, 2), 1},
+        {"32 bits, last row cut short", pictureFixture(32, 3, 2), 1},
         {"8 bits, 5 wide, last row's padding missing",
-         with(indexed, [](BmpSpec& s) { s.omitLastPadding = true; }), 0},
+         with(indexed, [](BmpFixture& s) { s.omitLastPadding = true; }), 0},
         {"1 bit, last row's padding missing", mono, 1},
-        {"table cut short", with(indexed, [](BmpSpec& s) { s.coloursUsed = 100000; }), 0},
-        {"colour count 2^32 - 1", with(indexed, [](BmpSpec& s) { s.coloursUsed = UINT32_MAX; }), 0},
-        {"pixel offset 0", with(indexed, [](BmpSpec& s) { s.dataOffset = 0; }), 0},
-        {"height INT32_MIN", with(rgb, [](BmpSpec& s) { s.heightField = INT32_MIN; }), 0},
+        {"table cut short", with(indexed, [](BmpFixture& s) { s.coloursUsed = 100000; }), 0},
+        {"colour count 2^32 - 1", with(indexed, [](BmpFixture& s) { s.coloursUsed = UINT32_MAX; }), 0},
+        {"pixel offset 0", with(indexed, [](BmpFixture& s) { s.dataOffset = 0; }), 0},
+        {"height INT32_MIN", with(rgb, [](BmpFixture& s) { s.heightField = INT32_MIN; }), 0},
         {"width 0, height INT32_MIN: 2^31 rows",
          with(rgb,
-              [](BmpSpec& s) {
+              [](BmpFixture& s) {
                   s.widthField = 0;
                   s.heightField = INT32_MIN;
               }),
          0},
-        {"width INT32_MIN", with(rgb, [](BmpSpec& s) { s.widthField = INT32_MIN; }), 0},
+        {"width INT32_MIN", with(rgb, [](BmpFixture& s) { s.widthField = INT32_MIN; }), 0},
         {"rows of a huge picture missing",
          with(rgb,
-              [](BmpSpec& s) {
+              [](BmpFixture& s) {
                   s.widthField = 16384;
                   s.heightField = 16384;
               }),
          0},
-        {"1 bit, 2^31 - 1 wide, rows missing", with(mono, [](BmpSpec& s) { s.widthField = INT32_MAX; }), 0},
+        {"1 bit, 2^31 - 1 wide, rows missing", with(mono, [](BmpFixture& s) { s.widthField = INT32_MAX; }),
+         0},
         {"rows need about 2^64 bytes",
-         with(pictureSpec(32, 1, 1),
-              [](BmpSpec& s) {
+         with(pictureFixture(32, 1, 1),
+              [](BmpFixture& s) {
                   s.widthField = INT32_MAX;
                   s.heightField = INT32_MAX;
               }),
@@ -270,7 +272,7 @@ TEST(DecodeBmp, RefusesWhatItCannotRead)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto file = writeBmp(c.spec);
+        auto file = writeBmp(c.fixture);
         ASSERT_GE(file.size(), c.cutBytes);
         file.resize(file.size() - c.cutBytes);
         EXPECT_FALSE(decodeBmp(file).has_value());
@@ -291,7 +293,7 @@ TEST(DecodeBmp, OffsetsBeyondTheFileFail)
         {"pixel offset beyond the file", 10, 0xFFFFFFF0u},
         {"pixel offset one past the end", 10, 0},
     };
-    const auto valid = writeBmp(pictureSpec(8, 5, 3));
+    const auto valid = writeBmp(pictureFixture(8, 5, 3));
     ASSERT_TRUE(decodeBmp(valid).has_value());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -306,7 +308,7 @@ TEST(DecodeBmp, OffsetsBeyondTheFileFail)
 
 TEST(DecodeBmp, HeaderShorterThan54BytesFails)
 {
-    auto file = writeBmp(pictureSpec(24, 0, 0));
+    auto file = writeBmp(pictureFixture(24, 0, 0));
     ASSERT_EQ(file.size(), 54u);
     EXPECT_TRUE(decodeBmp(file).has_value());
     file.pop_back();
@@ -317,18 +319,19 @@ TEST(DecodeBmp, HeaderShorterThan54BytesFails)
 // shows any read past the end.
 TEST(DecodeBmp, EveryTruncationIsWholeOrNothing)
 {
-    BmpSpec withTable = pictureSpec(8, 5, 4);
+    BmpFixture withTable = pictureFixture(8, 5, 4);
     withTable.infoHeaderSize = 108;
-    BmpSpec topDownRgb = pictureSpec(24, 5, 3);
+    BmpFixture topDownRgb = pictureFixture(24, 5, 3);
     topDownRgb.topDown = true;
-    const BmpSpec fixtures[] = {pictureSpec(1, 9, 3), pictureSpec(4, 3, 3), withTable, topDownRgb,
-                                pictureSpec(32, 3, 2)};
-    for (const BmpSpec& spec : fixtures) {
-        SCOPED_TRACE(std::to_string(spec.bitsPerPixel) + " bits");
-        const auto file = writeBmp(spec);
-        const auto expected = expectedPixels(spec);
+    const BmpFixture fixtures[] = {pictureFixture(1, 9, 3), pictureFixture(4, 3, 3), withTable, topDownRgb,
+                                   pictureFixture(32, 3, 2)};
+    for (const BmpFixture& fixture : fixtures) {
+        SCOPED_TRACE(std::to_string(fixture.bitsPerPixel) + " bits");
+        const auto file = writeBmp(fixture);
+        const auto expected = expectedPixels(fixture);
         // The padding a 24- or 32-bit file may leave out after its last row.
-        const std::size_t optional = spec.bitsPerPixel == 24 ? std::size_t((4 - spec.width * 3 % 4) % 4) : 0;
+        const std::size_t optional =
+            fixture.bitsPerPixel == 24 ? std::size_t((4 - fixture.width * 3 % 4) % 4) : 0;
         for (std::size_t length = 0; length <= file.size(); ++length) {
             SCOPED_TRACE(length);
             const std::vector<std::uint8_t> prefix(file.begin(), file.begin() + std::ptrdiff_t(length));

@@ -24,14 +24,14 @@ std::vector<std::uint8_t> testSamples(int width, int height, int components)
     return samples;
 }
 
-JpegSpec jpegSpec(int width, int height, int components)
+JpegFixture jpegFixture(int width, int height, int components)
 {
-    JpegSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.components = components;
-    spec.samples = testSamples(width, height, components);
-    return spec;
+    JpegFixture fixture;
+    fixture.width = width;
+    fixture.height = height;
+    fixture.components = components;
+    fixture.samples = testSamples(width, height, components);
+    return fixture;
 }
 
 // The reference's samples as the opaque pixels the decoder must give: grey to all three channels.
@@ -72,39 +72,39 @@ TEST(DecodeJpeg, GivesTheLibraryDefaultDecode)
 {
     struct Case {
         const char* name;
-        JpegSpec spec;
+        JpegFixture fixture;
     };
-    auto progressive = [](JpegSpec spec) {
-        spec.progressive = true;
-        return spec;
+    auto progressive = [](JpegFixture fixture) {
+        fixture.progressive = true;
+        return fixture;
     };
-    auto lowQuality = [](JpegSpec spec) {
-        spec.quality = 40;
-        return spec;
+    auto lowQuality = [](JpegFixture fixture) {
+        fixture.quality = 40;
+        return fixture;
     };
     const Case cases[] = {
-        {"colour, odd size", jpegSpec(37, 23, 3)},
-        {"colour, one pixel", jpegSpec(1, 1, 3)},
-        {"greyscale", jpegSpec(17, 9, 1)},
-        {"progressive colour", progressive(jpegSpec(33, 20, 3))},
-        {"progressive greyscale", progressive(jpegSpec(9, 30, 1))},
-        {"low quality", lowQuality(jpegSpec(24, 24, 3))},
-        {"several source blocks", jpegSpec(200, 150, 3)},
+        {"colour, odd size", jpegFixture(37, 23, 3)},
+        {"colour, one pixel", jpegFixture(1, 1, 3)},
+        {"greyscale", jpegFixture(17, 9, 1)},
+        {"progressive colour", progressive(jpegFixture(33, 20, 3))},
+        {"progressive greyscale", progressive(jpegFixture(9, 30, 1))},
+        {"low quality", lowQuality(jpegFixture(24, 24, 3))},
+        {"several source blocks", jpegFixture(200, 150, 3)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto file = writeJpeg(c.spec);
+        const auto file = writeJpeg(c.fixture);
         ASSERT_FALSE(file.empty());
         const ReferenceJpeg reference = referenceDecodeJpeg(file);
-        ASSERT_EQ(reference.components, c.spec.components);
+        ASSERT_EQ(reference.components, c.fixture.components);
         auto picture = decodeJpeg(file);
         ASSERT_TRUE(picture.has_value());
         EXPECT_EQ(picture->kind, PictureKind::Jpeg);
-        EXPECT_EQ(picture->width, c.spec.width);
-        EXPECT_EQ(picture->height, c.spec.height);
+        EXPECT_EQ(picture->width, c.fixture.width);
+        EXPECT_EQ(picture->height, c.fixture.height);
         EXPECT_EQ(pixelsOf(*picture), referencePixels(reference));
     }
-    EXPECT_GT(writeJpeg(cases[6].spec).size(), 3u * 4096u);
+    EXPECT_GT(writeJpeg(cases[6].fixture).size(), 3u * 4096u);
 }
 
 // CMYK files show their true colours: red = (1 - C)(1 - K) and so on. Adobe's files store every
@@ -124,21 +124,21 @@ TEST(DecodeJpeg, CmykShowsTrueColours)
     const int width = blockSize * 4, height = blockSize * 2;
     for (bool adobe : {true, false}) {
         SCOPED_TRACE(adobe ? "Adobe, inverted" : "plain");
-        JpegSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.components = 4;
-        spec.quality = 100;
-        spec.adobeMarker = adobe;
+        JpegFixture fixture;
+        fixture.width = width;
+        fixture.height = height;
+        fixture.components = 4;
+        fixture.quality = 100;
+        fixture.adobeMarker = adobe;
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 const Block& b = blocks[(y / blockSize) * 4 + x / blockSize];
                 for (std::uint8_t v : {b.c, b.m, b.y, b.k}) {
-                    spec.samples.push_back(adobe ? std::uint8_t(255 - v) : v);
+                    fixture.samples.push_back(adobe ? std::uint8_t(255 - v) : v);
                 }
             }
         }
-        auto picture = decodeJpeg(writeJpeg(spec));
+        auto picture = decodeJpeg(writeJpeg(fixture));
         ASSERT_TRUE(picture.has_value());
         ASSERT_EQ(picture->width, width);
         ASSERT_EQ(picture->height, height);
@@ -162,9 +162,9 @@ TEST(DecodeJpeg, CutInTheScanDataStillLoads)
 {
     for (bool progressive : {false, true}) {
         SCOPED_TRACE(progressive ? "progressive" : "baseline");
-        JpegSpec spec = jpegSpec(64, 48, 3);
-        spec.progressive = progressive;
-        const auto file = writeJpeg(spec);
+        JpegFixture fixture = jpegFixture(64, 48, 3);
+        fixture.progressive = progressive;
+        const auto file = writeJpeg(fixture);
         const std::size_t scanStart = findMarker(file, 0xDA);
         ASSERT_LT(scanStart, file.size());
         for (int quarter = 1; quarter <= 3; ++quarter) {
@@ -193,7 +193,7 @@ std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> file, int width, in
 
 TEST(DecodeJpeg, FailsCleanly)
 {
-    const auto valid = writeJpeg(jpegSpec(16, 16, 3));
+    const auto valid = writeJpeg(jpegFixture(16, 16, 3));
     const std::size_t frame = findMarker(valid, 0xC0);
     std::vector<std::uint8_t> repeatedMarkers = {0xFF, 0xD8};
     for (int i = 0; i < 5000; ++i) {
@@ -229,12 +229,12 @@ TEST(DecodeJpeg, FailsCleanly)
 // nothing; under AddressSanitizer this also shows any read outside the file.
 TEST(DecodeJpeg, EveryTruncationIsWholeOrNothing)
 {
-    JpegSpec progressive = jpegSpec(16, 16, 3);
+    JpegFixture progressive = jpegFixture(16, 16, 3);
     progressive.progressive = true;
-    const JpegSpec fixtures[] = {jpegSpec(16, 16, 3), jpegSpec(9, 7, 1), progressive};
-    for (const JpegSpec& spec : fixtures) {
-        SCOPED_TRACE(std::to_string(spec.components) + (spec.progressive ? " progressive" : ""));
-        const auto file = writeJpeg(spec);
+    const JpegFixture fixtures[] = {jpegFixture(16, 16, 3), jpegFixture(9, 7, 1), progressive};
+    for (const JpegFixture& fixture : fixtures) {
+        SCOPED_TRACE(std::to_string(fixture.components) + (fixture.progressive ? " progressive" : ""));
+        const auto file = writeJpeg(fixture);
         for (std::size_t length = 0; length <= file.size(); ++length) {
             SCOPED_TRACE(length);
             const std::vector<std::uint8_t> prefix(file.begin(), file.begin() + std::ptrdiff_t(length));
@@ -243,8 +243,8 @@ TEST(DecodeJpeg, EveryTruncationIsWholeOrNothing)
                 ASSERT_TRUE(picture.has_value());
             }
             if (picture) {
-                EXPECT_EQ(picture->width, spec.width);
-                EXPECT_EQ(picture->height, spec.height);
+                EXPECT_EQ(picture->width, fixture.width);
+                EXPECT_EQ(picture->height, fixture.height);
                 EXPECT_EQ(pixelsOf(*picture), referencePixels(referenceDecodeJpeg(prefix)));
             }
         }

@@ -46,14 +46,14 @@ class PictureStoreTest : public ::testing::Test {
 };
 
 // 3 x 2, 24 bits: each row padded by 3 bytes.
-BmpSpec smallBmp()
+BmpFixture smallBmp()
 {
-    BmpSpec spec;
-    spec.bitsPerPixel = 24;
-    spec.width = 3;
-    spec.height = 2;
-    spec.pixels = {0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF, 0x010203};
-    return spec;
+    BmpFixture fixture;
+    fixture.bitsPerPixel = 24;
+    fixture.width = 3;
+    fixture.height = 2;
+    fixture.pixels = {0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF, 0x010203};
+    return fixture;
 }
 
 std::vector<std::uint8_t> textBytes(const std::string& text)
@@ -98,7 +98,7 @@ TEST_F(PictureStoreTest, KindFollowsTheContentNotTheName)
                                                  0xFFAABBCC, 0xFFDDEEFF, 0xFF010203};
     EXPECT_EQ(pixels, expected);
 
-    JpegSpec jpeg;
+    JpegFixture jpeg;
     jpeg.width = 5;
     jpeg.height = 4;
     jpeg.components = 1;

@@ -5,7 +5,7 @@
 #include <vector>
 
 // Builds BMP files for the decoder tests, well-formed or deliberately not.
-struct BmpSpec {
+struct BmpFixture {
     std::uint16_t bitsPerPixel = 24;
     std::int32_t width = 1;
     std::int32_t height = 1;
@@ -30,4 +30,4 @@ struct BmpSpec {
     std::optional<std::int32_t> heightField;
 };
 
-std::vector<std::uint8_t> writeBmp(const BmpSpec& spec);
+std::vector<std::uint8_t> writeBmp(const BmpFixture& fixture);

@@ -21,7 +21,7 @@ void quietly(j_common_ptr, int) {}
 
 // Both library sequences run in functions that build nothing with a destructor after setjmp; the
 // results go to caller-owned objects.
-bool compress(const JpegSpec& spec, unsigned char*& buffer, unsigned long& size)
+bool compress(const JpegFixture& fixture, unsigned char*& buffer, unsigned long& size)
 {
     jpeg_compress_struct info{};
     JumpingErrors errors{};
@@ -34,22 +34,24 @@ bool compress(const JpegSpec& spec, unsigned char*& buffer, unsigned long& size)
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(spec.width);
-    info.image_height = JDIMENSION(spec.height);
-    info.input_components = spec.components;
-    info.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
+    info.image_width = JDIMENSION(fixture.width);
+    info.image_height = JDIMENSION(fixture.height);
+    info.input_components = fixture.components;
+    info.in_color_space = fixture.components == 1   ? JCS_GRAYSCALE
+                          : fixture.components == 4 ? JCS_CMYK
+                                                    : JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, spec.quality, TRUE);
-    if (spec.components == 4) {
-        info.write_Adobe_marker = spec.adobeMarker ? TRUE : FALSE;
+    jpeg_set_quality(&info, fixture.quality, TRUE);
+    if (fixture.components == 4) {
+        info.write_Adobe_marker = fixture.adobeMarker ? TRUE : FALSE;
     }
-    if (spec.progressive) {
+    if (fixture.progressive) {
         jpeg_simple_progression(&info);
     }
     jpeg_start_compress(&info, TRUE);
-    const std::size_t rowSize = std::size_t(spec.width) * std::size_t(spec.components);
+    const std::size_t rowSize = std::size_t(fixture.width) * std::size_t(fixture.components);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(spec.samples.data() + info.next_scanline * rowSize);
+        JSAMPROW row = const_cast<JSAMPLE*>(fixture.samples.data() + info.next_scanline * rowSize);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -88,12 +90,12 @@ bool decompress(const std::vector<std::uint8_t>& file, ReferenceJpeg& out)
 
 } // namespace
 
-std::vector<std::uint8_t> writeJpeg(const JpegSpec& spec)
+std::vector<std::uint8_t> writeJpeg(const JpegFixture& fixture)
 {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     std::vector<std::uint8_t> file;
-    if (compress(spec, buffer, size)) {
+    if (compress(fixture, buffer, size)) {
         file.assign(buffer, buffer + size);
     }
     std::free(buffer);

@@ -5,7 +5,7 @@
 
 // JPEG fixtures made with libjpeg's compressor, and the library's own decode to compare against.
 
-struct JpegSpec {
+struct JpegFixture {
     int width = 1;
     int height = 1;
     // 1 (grey), 3 (RGB) or 4 (CMYK, values as stored in the file).
@@ -18,7 +18,7 @@ struct JpegSpec {
     bool adobeMarker = true;
 };
 
-std::vector<std::uint8_t> writeJpeg(const JpegSpec& spec);
+std::vector<std::uint8_t> writeJpeg(const JpegFixture& fixture);
 
 // The library's decode with its default parameters, through its own memory source (which also ends
 // a short file with an end-of-image marker): width * height * output components samples. Empty
