@@ -10,6 +10,21 @@ namespace {
 // The library hands the data over in blocks of this size at most.
 constexpr std::size_t sourceBlockSize = 4096;
 
+// The most scans a file may have. Every scan of a progressive (or multi-scan) file passes over the
+// whole coefficient store, so a small file of empty scans would otherwise cost scans x area. A
+// standard progressive script has 6 (grey) to 10 (colour) scans and tuned encoders a few dozen; 500
+// leaves room for every real encoder while bounding the work.
+constexpr int maxJpegScans = 500;
+
+// The most memory the library may take for its own buffers (the whole-image coefficient store of a
+// multi-scan file above all): as much as the largest picture's pixels, 1 GiB. Without backing store
+// the library fails a file that needs more, before it allocates it.
+constexpr long maxJpegLibraryBytes = long(maxPicturePixels) * 4;
+
+// The most samples (pixels x components) a file may declare: the pixel cap at four components, so
+// that no component count makes the library's per-row buffers outgrow the largest picture.
+constexpr std::int64_t maxJpegSamples = maxPicturePixels * 4;
+
 const JOCTET endOfImage[2] = {0xFF, JPEG_EOI};
 
 struct SourceManager {
@@ -29,6 +44,7 @@ struct JpegDecode {
     jpeg_decompress_struct info{};
     ErrorManager error{};
     SourceManager source{};
+    jpeg_progress_mgr progress{};
     std::optional<Picture> picture;
 };
 
@@ -40,6 +56,15 @@ struct JpegDecode {
 // Warnings and traces are ignored; nothing is ever printed.
 void ignoreMessage(j_common_ptr, int) {}
 void ignoreOutput(j_common_ptr) {}
+
+// Called before each piece of input the library absorbs (a marker segment or a row of blocks), so a
+// file with too many scans ends as soon as the scan past the cap begins.
+void limitScans(j_common_ptr info)
+{
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maxJpegScans) {
+        failDecode(info);
+    }
+}
 
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
@@ -140,12 +165,16 @@ bool runDecompression(JpegDecode& decode)
     }
     jpeg_create_decompress(info);
     info->src = &decode.source.base;
+    info->progress = &decode.progress;
+    info->mem->max_memory_to_use = maxJpegLibraryBytes;
 
     if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
-    // The library's own buffers grow with the picture: refuse an oversized one before it starts.
-    if (!checkedPixelCount(info->image_width, info->image_height)) {
+    // The library's own buffers grow with the picture and its components: refuse an oversized one
+    // before it starts.
+    const auto declared = checkedPixelCount(info->image_width, info->image_height);
+    if (!declared || std::int64_t(*declared) * info->num_components > maxJpegSamples) {
         return false;
     }
     if (!jpeg_start_decompress(info)) {
@@ -190,6 +219,7 @@ std::optional<Picture> decodeJpeg(std::span<const std::uint8_t> file)
     decode.source.base.skip_input_data = skipInputData;
     decode.source.base.resync_to_restart = jpeg_resync_to_restart;
     decode.source.base.term_source = termSource;
+    decode.progress.progress_monitor = limitScans;
 
     const bool decoded = runDecompression(decode);
     // Safe on a struct that creation never reached or left half made: it was zeroed first.

@@ -1,7 +1,10 @@
+#include "display/byteReader.h"
 #include "display/decoders.h"
 
+#include <algorithm>
 #include <bit>
 #include <png.h>
+#include <zlib.h>
 
 // Rows of blue, green, red, alpha bytes are the little-endian words 0xAARRGGBB that a Picture keeps,
 // so libpng writes straight into the picture's pixels.
@@ -19,6 +22,116 @@ struct PngImage {
     PngImage& operator=(const PngImage&) = delete;
 };
 
+// Image data may inflate to the picture's own need twice over plus this much before it counts as a
+// bomb. libpng inflates (and discards) whatever the stream holds after the last row, which a small
+// file can make gigabytes long.
+constexpr std::uint64_t inflateSlackBytes = std::uint64_t(1) << 20;
+
+std::uint32_t readU32BigEndian(std::span<const std::uint8_t> bytes, std::size_t at)
+{
+    return std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 |
+           std::uint32_t(bytes[at + 2]) << 8 | std::uint32_t(bytes[at + 3]);
+}
+
+// Bytes of filtered image data that a picture of this header needs: for each of the seven passes of
+// an interlaced picture (or the one pass of a plain one), its rows of one filter byte plus packed
+// samples. Header values come from a header libpng has accepted, so nothing here overflows 64 bits.
+std::uint64_t neededImageBytes(const png_image& image, std::uint32_t bitDepth, std::uint32_t colourType,
+                               bool interlaced)
+{
+    const std::uint64_t channels = colourType == 0 || colourType == 3 ? 1
+                                   : colourType == 4                  ? 2
+                                   : colourType == 2                  ? 3
+                                                                      : 4;
+    const auto passBytes = [&](std::uint64_t columns, std::uint64_t rows) -> std::uint64_t {
+        if (columns == 0 || rows == 0) {
+            return 0;
+        }
+        return rows * (1 + (columns * channels * bitDepth + 7) / 8);
+    };
+    const std::uint64_t width = image.width;
+    const std::uint64_t height = image.height;
+    if (!interlaced) {
+        return passBytes(width, height);
+    }
+    static constexpr std::uint64_t startX[] = {0, 4, 0, 2, 0, 1, 0};
+    static constexpr std::uint64_t startY[] = {0, 0, 4, 0, 2, 0, 1};
+    static constexpr std::uint64_t stepX[] = {8, 8, 4, 4, 2, 2, 1};
+    static constexpr std::uint64_t stepY[] = {8, 8, 8, 4, 4, 2, 2};
+    std::uint64_t total = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+        const std::uint64_t columns =
+            width > startX[pass] ? (width - startX[pass] + stepX[pass] - 1) / stepX[pass] : 0;
+        const std::uint64_t rows =
+            height > startY[pass] ? (height - startY[pass] + stepY[pass] - 1) / stepY[pass] : 0;
+        total += passBytes(columns, rows);
+    }
+    return total;
+}
+
+// True when the image data (the run of IDAT chunks) inflates to more than limit bytes. Inflates into
+// a small scratch buffer and stops as soon as the limit is passed, so it costs at most the limit.
+// A file it cannot follow (a bad chunk layout, a broken stream) is left to libpng, which reads the
+// same bytes and fails on those faults itself.
+bool inflatesBeyond(std::span<const std::uint8_t> file, std::uint64_t limit)
+{
+    constexpr std::size_t signatureBytes = 8;
+    constexpr std::size_t chunkHeaderBytes = 8; // length, type
+    constexpr std::size_t crcBytes = 4;
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        return false;
+    }
+    std::uint8_t scratch[16384];
+    std::uint64_t inflated = 0;
+    bool seenImageData = false;
+    bool beyond = false;
+    std::size_t at = signatureBytes;
+    while (!beyond && file.size() - at >= chunkHeaderBytes) {
+        const std::uint64_t length = readU32BigEndian(file, at);
+        const bool imageData =
+            std::equal(file.begin() + std::ptrdiff_t(at + 4), file.begin() + std::ptrdiff_t(at + 8), "IDAT");
+        if (seenImageData && !imageData) {
+            break; // libpng reads no image data past here
+        }
+        // libpng inflates a chunk cut short by the end of the file as far as it goes.
+        const std::size_t present =
+            std::size_t(std::min<std::uint64_t>(length, file.size() - at - chunkHeaderBytes));
+        if (imageData) {
+            seenImageData = true;
+            stream.next_in = const_cast<Bytef*>(file.data() + at + 8);
+            stream.avail_in = uInt(present);
+            int status = Z_OK;
+            for (;;) {
+                stream.next_out = scratch;
+                stream.avail_out = sizeof scratch;
+                status = inflate(&stream, Z_NO_FLUSH);
+                inflated += sizeof scratch - stream.avail_out;
+                if (inflated > limit) {
+                    beyond = true;
+                    break;
+                }
+                if (status == Z_BUF_ERROR && stream.avail_in == 0) {
+                    status = Z_OK; // the stream goes on in the next chunk
+                    break;
+                }
+                if (status != Z_OK || (stream.avail_in == 0 && stream.avail_out != 0)) {
+                    break;
+                }
+            }
+            if (beyond || status != Z_OK) {
+                break; // over the limit; or the end of the stream, or a fault libpng will meet too
+            }
+        }
+        if (present < length || file.size() - at - chunkHeaderBytes - present < crcBytes) {
+            break;
+        }
+        at += chunkHeaderBytes + present + crcBytes;
+    }
+    inflateEnd(&stream);
+    return beyond;
+}
+
 } // namespace
 
 std::optional<Picture> decodePng(std::span<const std::uint8_t> file)
@@ -33,6 +146,17 @@ std::optional<Picture> decodePng(std::span<const std::uint8_t> file)
     }
     png.image.format = PNG_FORMAT_BGRA;
     // The size is checked against the store's cap before libpng inflates a single row.
+    if (!checkedPixelCount(png.image.width, png.image.height)) {
+        return std::nullopt;
+    }
+    // The header has been read and checked by libpng, and it lies at the start of the file.
+    const std::uint32_t bitDepth = file[24];
+    const std::uint32_t colourType = file[25];
+    const bool interlaced = file[28] != 0;
+    const std::uint64_t needed = neededImageBytes(png.image, bitDepth, colourType, interlaced);
+    if (inflatesBeyond(file, 2 * needed + inflateSlackBytes)) {
+        return std::nullopt;
+    }
     auto picture = allocatePicture(PictureKind::Png, png.image.width, png.image.height);
     if (!picture) {
         return std::nullopt;
