@@ -69,65 +69,80 @@ std::uint64_t neededImageBytes(const png_image& image, std::uint32_t bitDepth, s
     return total;
 }
 
-// True when the image data (the run of IDAT chunks) inflates to more than limit bytes. Inflates into
-// a small scratch buffer and stops as soon as the limit is passed, so it costs at most the limit.
-// A file it cannot follow (a bad chunk layout, a broken stream) is left to libpng, which reads the
-// same bytes and fails on those faults itself.
+constexpr std::size_t signatureBytes = 8;
+constexpr std::size_t chunkHeaderBytes = 8; // length, type
+constexpr std::size_t crcBytes = 4;
+
+bool isImageData(std::span<const std::uint8_t> file, std::size_t chunkAt)
+{
+    static constexpr std::uint8_t idat[4] = {'I', 'D', 'A', 'T'};
+    return std::equal(idat, idat + 4, file.begin() + std::ptrdiff_t(chunkAt + 4));
+}
+
+// The chunks that libpng reads, from the header to the end of the image data, each with its length:
+// calls visit(offset of the chunk, its length, whether it is image data) until visit returns false.
+// False when one of them claims more bytes than the file has left: libpng allocates a chunk's
+// buffer from its length field before it reads it, so such a file must not reach libpng.
+template <typename Visit> bool walkChunks(std::span<const std::uint8_t> file, Visit visit)
+{
+    bool seenImageData = false;
+    std::size_t at = signatureBytes;
+    while (file.size() - at >= chunkHeaderBytes) {
+        const std::uint64_t length = readU32BigEndian(file, at);
+        const bool imageData = isImageData(file, at);
+        if (seenImageData && !imageData) {
+            break; // libpng reads no chunk past the image data
+        }
+        seenImageData = seenImageData || imageData;
+        if (length + crcBytes > file.size() - at - chunkHeaderBytes) {
+            return false;
+        }
+        if (!visit(at, std::size_t(length), imageData)) {
+            break;
+        }
+        at += chunkHeaderBytes + std::size_t(length) + crcBytes;
+    }
+    return true;
+}
+
+// True when the image data (the run of IDAT chunks) inflates to more than limit bytes. It is
+// inflated into a small scratch buffer and only up to the limit. A stream it cannot follow is left
+// to libpng, which fails on the same fault itself.
 bool inflatesBeyond(std::span<const std::uint8_t> file, std::uint64_t limit)
 {
-    constexpr std::size_t signatureBytes = 8;
-    constexpr std::size_t chunkHeaderBytes = 8; // length, type
-    constexpr std::size_t crcBytes = 4;
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) {
-        return false;
+        return true;
     }
     std::uint8_t scratch[16384];
     std::uint64_t inflated = 0;
-    bool seenImageData = false;
     bool beyond = false;
-    std::size_t at = signatureBytes;
-    while (!beyond && file.size() - at >= chunkHeaderBytes) {
-        const std::uint64_t length = readU32BigEndian(file, at);
-        const bool imageData =
-            std::equal(file.begin() + std::ptrdiff_t(at + 4), file.begin() + std::ptrdiff_t(at + 8), "IDAT");
-        if (seenImageData && !imageData) {
-            break; // libpng reads no image data past here
+    walkChunks(file, [&](std::size_t at, std::size_t length, bool imageData) {
+        if (!imageData) {
+            return true;
         }
-        // libpng inflates a chunk cut short by the end of the file as far as it goes.
-        const std::size_t present =
-            std::size_t(std::min<std::uint64_t>(length, file.size() - at - chunkHeaderBytes));
-        if (imageData) {
-            seenImageData = true;
-            stream.next_in = const_cast<Bytef*>(file.data() + at + 8);
-            stream.avail_in = uInt(present);
-            int status = Z_OK;
-            for (;;) {
-                stream.next_out = scratch;
-                stream.avail_out = sizeof scratch;
-                status = inflate(&stream, Z_NO_FLUSH);
-                inflated += sizeof scratch - stream.avail_out;
-                if (inflated > limit) {
-                    beyond = true;
-                    break;
-                }
-                if (status == Z_BUF_ERROR && stream.avail_in == 0) {
-                    status = Z_OK; // the stream goes on in the next chunk
-                    break;
-                }
-                if (status != Z_OK || (stream.avail_in == 0 && stream.avail_out != 0)) {
-                    break;
-                }
+        stream.next_in = const_cast<Bytef*>(file.data() + at + chunkHeaderBytes);
+        stream.avail_in = uInt(length);
+        for (;;) {
+            stream.next_out = scratch;
+            stream.avail_out = sizeof scratch;
+            const int status = inflate(&stream, Z_NO_FLUSH);
+            inflated += sizeof scratch - stream.avail_out;
+            if (inflated > limit) {
+                beyond = true;
+                return false;
             }
-            if (beyond || status != Z_OK) {
-                break; // over the limit; or the end of the stream, or a fault libpng will meet too
+            if (status == Z_BUF_ERROR && stream.avail_in == 0) {
+                return true; // the stream goes on in the next chunk
+            }
+            if (status != Z_OK) {
+                return false; // its end, or a fault that libpng meets too
+            }
+            if (stream.avail_in == 0 && stream.avail_out != 0) {
+                return true;
             }
         }
-        if (present < length || file.size() - at - chunkHeaderBytes - present < crcBytes) {
-            break;
-        }
-        at += chunkHeaderBytes + present + crcBytes;
-    }
+    });
     inflateEnd(&stream);
     return beyond;
 }
@@ -136,7 +151,8 @@ bool inflatesBeyond(std::span<const std::uint8_t> file, std::uint64_t limit)
 
 std::optional<Picture> decodePng(std::span<const std::uint8_t> file)
 {
-    if (file.empty()) {
+    if (file.size() < signatureBytes ||
+        !walkChunks(file, [](std::size_t, std::size_t, bool) { return true; })) {
         return std::nullopt;
     }
     // The simplified interface keeps its warnings in image.message and never prints them.
