@@ -144,6 +144,16 @@ class PixelSink {
     // True once every pixel of the image that lies on the screen has been written.
     bool full() const { return visibleLeft_ == 0 || row_ >= imageHeight_; }
 
+    // True when the next count values all fall outside the screen and inside the current row, so
+    // that they can be passed over without being decoded: an image far wider than the screen then
+    // costs one step per code, not one per value.
+    bool hides(std::int64_t count) const
+    {
+        return (row_ >= visibleHeight_ || column_ >= visibleWidth_) && column_ + count < imageWidth_;
+    }
+    // Passes over count values for which hides(count) is true.
+    void pass(std::int64_t count) { column_ += count; }
+
     void put(std::uint32_t index)
     {
         if (row_ < visibleHeight_ && column_ < visibleWidth_) {
@@ -190,13 +200,20 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
 {
     std::array<std::uint16_t, tableEntries> prefix{};
     std::array<std::uint16_t, tableEntries> suffix{};
+    // Each entry's string length and first value, so a string that the screen does not show is
+    // passed over without walking it.
+    std::array<std::uint16_t, tableEntries> length{};
+    std::array<std::uint16_t, tableEntries> firstValue{};
     std::array<std::uint16_t, tableEntries + 1> stack{};
 
     const std::uint32_t clearCode = 1u << minimumCodeSize;
     const std::uint32_t endCode = clearCode + 1;
     int codeBits = minimumCodeSize + 1;
     std::uint32_t nextCode = clearCode + 2;
-    std::optional<std::uint32_t> previous;
+    // The previous code and its string's first value; none right after a clear code. (A flag rather
+    // than an optional: g++ -O3 cannot see that the optional is set wherever it is read.)
+    bool hasPrevious = false;
+    std::uint32_t previous = 0;
     std::uint32_t previousFirst = 0;
 
     while (!sink.full()) {
@@ -207,14 +224,15 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
         if (*code == clearCode) {
             codeBits = minimumCodeSize + 1;
             nextCode = clearCode + 2;
-            previous.reset();
+            hasPrevious = false;
             continue;
         }
-        if (!previous) {
+        if (!hasPrevious) {
             if (*code > clearCode) {
                 return;
             }
             sink.put(*code);
+            hasPrevious = true;
             previous = *code;
             previousFirst = *code;
             // The code after this one may already name the next free entry (with a minimum code
@@ -224,29 +242,40 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
             }
             continue;
         }
-        // The string of the code, last value first, onto the stack. A code equal to the next free
-        // entry stands for the previous string followed by its own first value.
-        std::size_t depth = 0;
-        std::uint32_t walk = *code;
         if (*code > nextCode) {
             return;
         }
-        if (*code == nextCode) {
-            stack[depth++] = std::uint16_t(previousFirst);
-            walk = *previous;
-        }
-        while (walk > endCode) {
-            stack[depth++] = suffix[walk];
-            walk = prefix[walk];
-        }
-        stack[depth++] = std::uint16_t(walk);
-        const std::uint32_t first = walk;
-        while (depth > 0 && !sink.full()) {
-            sink.put(stack[--depth]);
+        // A code equal to the next free entry stands for the previous string followed by its own
+        // first value. Codes below the clear code are strings of one value.
+        const auto lengthOf = [&](std::uint32_t c) -> std::uint32_t { return c < clearCode ? 1 : length[c]; };
+        const std::uint32_t stringLength = *code == nextCode ? lengthOf(previous) + 1 : lengthOf(*code);
+        const std::uint32_t first = *code == nextCode   ? previousFirst
+                                    : *code < clearCode ? *code
+                                                        : firstValue[*code];
+        if (sink.hides(stringLength)) {
+            sink.pass(stringLength);
+        } else {
+            // The string, last value first, onto the stack.
+            std::size_t depth = 0;
+            std::uint32_t walk = *code;
+            if (*code == nextCode) {
+                stack[depth++] = std::uint16_t(previousFirst);
+                walk = previous;
+            }
+            while (walk > endCode) {
+                stack[depth++] = suffix[walk];
+                walk = prefix[walk];
+            }
+            stack[depth++] = std::uint16_t(walk);
+            while (depth > 0 && !sink.full()) {
+                sink.put(stack[--depth]);
+            }
         }
         if (nextCode < tableEntries) {
-            prefix[nextCode] = std::uint16_t(*previous);
+            prefix[nextCode] = std::uint16_t(previous);
             suffix[nextCode] = std::uint16_t(first);
+            length[nextCode] = std::uint16_t(lengthOf(previous) + 1);
+            firstValue[nextCode] = std::uint16_t(previousFirst);
             ++nextCode;
             if (nextCode >= (1u << codeBits) && codeBits < maxCodeBits) {
                 ++codeBits;

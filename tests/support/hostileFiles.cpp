@@ -35,7 +35,10 @@ std::vector<std::uint8_t> rawPng(const PngHeader& header, const std::vector<std:
     std::vector<std::uint8_t> ihdr;
     putU32BigEndian(ihdr, header.width);
     putU32BigEndian(ihdr, header.height);
-    ihdr.insert(ihdr.end(), {header.bitDepth, header.colourType, 0, 0, header.interlace});
+    for (std::uint8_t byte :
+         {header.bitDepth, header.colourType, std::uint8_t(0), std::uint8_t(0), header.interlace}) {
+        ihdr.push_back(byte);
+    }
     const auto append = [&out](const std::vector<std::uint8_t>& chunk) {
         out.insert(out.end(), chunk.begin(), chunk.end());
     };
@@ -111,10 +114,12 @@ std::vector<std::uint8_t> pngBombFile(std::uint32_t width, std::uint32_t height,
 std::vector<std::uint8_t> emptyExtensionsGifFile(std::uint32_t count)
 {
     // A 16 x 16 screen with a two-colour global table.
-    std::vector<std::uint8_t> out = {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0x80, 0, 0};
-    out.insert(out.end(), {0, 0, 0, 255, 255, 255});
+    std::vector<std::uint8_t> out = {'G',  'I', 'F', '8', '9', 'a', 16,  0,   16, 0,
+                                     0x80, 0,   0,   0,   0,   0,   255, 255, 255};
     for (std::uint32_t i = 0; i < count; ++i) {
-        out.insert(out.end(), {0x21, 0xFE, 0x00});
+        for (std::uint8_t byte : {0x21, 0xFE, 0x00}) {
+            out.push_back(byte);
+        }
     }
     out.push_back(0x3B);
     return out;
@@ -124,7 +129,9 @@ std::vector<std::uint8_t> repeatedMarkersJpegFile(std::uint32_t count)
 {
     std::vector<std::uint8_t> out = {0xFF, 0xD8};
     for (std::uint32_t i = 0; i < count; ++i) {
-        out.insert(out.end(), {0xFF, 0xFE, 0x00, 0x02});
+        for (std::uint8_t byte : {0xFF, 0xFE, 0x00, 0x02}) {
+            out.push_back(byte);
+        }
     }
     return out;
 }
