@@ -108,11 +108,21 @@ std::optional<Picture> decodeBitmapImage(std::span<const std::uint8_t> image, Pi
     if (maskAt > image.size()) {
         return std::nullopt;
     }
+    // Without an alpha channel to stand in for it, the mask must be there in full: an image that
+    // lacks it fails before its pixels are allocated.
     const bool maskPresent = maskEnd <= image.size();
+    if (!maskPresent && bitsPerPixel != 32) {
+        return std::nullopt;
+    }
 
     auto picture = allocatePicture(kind, width, height);
     if (!picture) {
         return std::nullopt;
+    }
+    // A picture without pixels is done: rows of no width still number up to 2^30, and walking them
+    // would take seconds for nothing.
+    if (picture->pixels.empty()) {
+        return picture;
     }
     const std::size_t w = std::size_t(width);
     const std::size_t h = std::size_t(height);
