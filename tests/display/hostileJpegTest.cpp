@@ -70,7 +70,8 @@ std::vector<std::uint8_t> withScans(const std::vector<std::uint8_t>& file, std::
     for (std::size_t n = starts.size(); n < scans; ++n) {
         out.insert(out.end(), last.begin(), last.end());
     }
-    out.insert(out.end(), {0xFF, 0xD9});
+    out.push_back(0xFF);
+    out.push_back(0xD9);
     return out;
 }
 
@@ -152,9 +153,10 @@ TEST(HostileJpeg, MarkersAndTruncation)
         return out;
     };
     const auto appLength = [&file](std::uint16_t length) {
-        std::vector<std::uint8_t> out = {
-            0xFF, 0xD8, 0xFF, 0xE5, std::uint8_t(length >> 8), std::uint8_t(length)};
-        out.insert(out.end(), file.begin() + 2, file.end());
+        // An application segment right after the start-of-image marker.
+        auto out = file;
+        const std::uint8_t segment[] = {0xFF, 0xE5, std::uint8_t(length >> 8), std::uint8_t(length)};
+        out.insert(out.begin() + 2, std::begin(segment), std::end(segment));
         return out;
     };
     // The scan header names its components' Huffman tables in the low and high nibbles after each
