@@ -316,6 +316,25 @@ accumulateRow(const std::uint32_t* row, std::int64_t pixels, std::uint32_t weigh
     }
 }
 
+// Four 32-bit lanes, one per byte of a pixel (blue, green, red, alpha).
+typedef std::uint32_t Lanes __attribute__((vector_size(16)));
+typedef float FloatLanes __attribute__((vector_size(16)));
+typedef std::uint16_t NarrowLanes __attribute__((vector_size(8)));
+
+inline Lanes loadLanes(const std::uint32_t* acc)
+{
+    Lanes v;
+    std::memcpy(&v, acc, sizeof v);
+    return v;
+}
+
+inline Lanes loadLanes(const std::uint16_t* acc)
+{
+    NarrowLanes v;
+    std::memcpy(&v, acc, sizeof v);
+    return __builtin_convertvector(v, Lanes);
+}
+
 // Each target pixel's accumulator columns, first[k]..last[k], all of weight 1, summed and divided by
 // total (<= maxAccumulatedUnit, so the sums fit 32 bits) with rounding.
 template <typename Sum>
@@ -324,24 +343,22 @@ sumWholeColumns(const Sum* acc, const std::int64_t* first, const std::int64_t* l
                 std::uint32_t total, std::uint32_t* out)
 {
     const bool powerOfTwo = (total & (total - 1)) == 0;
-    const int shift = __builtin_ctz(total);
-    const float inverse = 1.0f / float(total);
+    const Lanes shift = Lanes{} + std::uint32_t(__builtin_ctz(total));
+    const Lanes half = Lanes{} + total / 2;
+    const FloatLanes inverse = FloatLanes{} + 1.0f / float(total);
     for (std::int64_t k = 0; k < count; ++k) {
-        std::uint32_t sum[4] = {0, 0, 0, 0};
-        for (std::int64_t s = first[k]; s <= last[k]; ++s) {
-            for (int c = 0; c < 4; ++c) {
-                sum[c] += acc[4 * s + c];
-            }
+        Lanes sum = loadLanes(acc + 4 * first[k]);
+        for (std::int64_t s = first[k] + 1; s <= last[k]; ++s) {
+            sum += loadLanes(acc + 4 * s);
         }
-        std::uint32_t pixel = 0xFF000000u;
-        for (int c = 0; c < 3; ++c) {
-            // Through a single-precision reciprocal the quotient (at most 255) may be off by one at
-            // an exact half, within the 1 that rounding allows.
-            const std::uint32_t value =
-                powerOfTwo ? (sum[c] + total / 2) >> shift : std::uint32_t(float(sum[c]) * inverse + 0.5f);
-            pixel |= std::min<std::uint32_t>(value, 255) << (8 * c);
-        }
-        out[k] = pixel;
+        // Through a single-precision reciprocal the quotient (at most 255) may be off by one at an
+        // exact half, within the 1 that rounding allows.
+        const Lanes value =
+            powerOfTwo
+                ? (sum + half) >> shift
+                : __builtin_convertvector(__builtin_convertvector(sum, FloatLanes) * inverse + 0.5f, Lanes);
+        out[k] = 0xFF000000u | std::min<std::uint32_t>(value[2], 255) << 16 |
+                 std::min<std::uint32_t>(value[1], 255) << 8 | std::min<std::uint32_t>(value[0], 255);
     }
 }
 
