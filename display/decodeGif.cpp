@@ -196,7 +196,9 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
     const std::uint32_t endCode = clearCode + 1;
     int codeBits = minimumCodeSize + 1;
     std::uint32_t nextCode = clearCode + 2;
-    std::optional<std::uint32_t> previous;
+    // The code before this one; noCode right after a clear code.
+    constexpr std::uint32_t noCode = 0xFFFFFFFFu;
+    std::uint32_t previous = noCode;
     std::uint32_t previousFirst = 0;
 
     while (!sink.full()) {
@@ -207,10 +209,10 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
         if (*code == clearCode) {
             codeBits = minimumCodeSize + 1;
             nextCode = clearCode + 2;
-            previous.reset();
+            previous = noCode;
             continue;
         }
-        if (!previous) {
+        if (previous == noCode) {
             if (*code > clearCode) {
                 return;
             }
@@ -233,7 +235,7 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
         }
         if (*code == nextCode) {
             stack[depth++] = std::uint16_t(previousFirst);
-            walk = *previous;
+            walk = previous;
         }
         while (walk > endCode) {
             stack[depth++] = suffix[walk];
@@ -245,7 +247,7 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
             sink.put(stack[--depth]);
         }
         if (nextCode < tableEntries) {
-            prefix[nextCode] = std::uint16_t(*previous);
+            prefix[nextCode] = std::uint16_t(previous);
             suffix[nextCode] = std::uint16_t(first);
             ++nextCode;
             if (nextCode >= (1u << codeBits) && codeBits < maxCodeBits) {
