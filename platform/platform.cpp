@@ -74,10 +74,12 @@ const WindowDesign* findWindow(std::int32_t identifier)
     return found == platform.designs.end() ? nullptr : &*found;
 }
 
-bool anyWindowAlive()
+// A window that is being destroyed no longer counts, although its pointer is cleared only later.
+bool anyWindowAlive(const QObject* goingAway = nullptr)
 {
-    return std::any_of(platform.windows.begin(), platform.windows.end(),
-                       [](const auto& window) { return window->widget != nullptr; });
+    return std::any_of(platform.windows.begin(), platform.windows.end(), [&](const auto& window) {
+        return window->widget != nullptr && window->widget != goingAway;
+    });
 }
 
 // The widgets go with their windows; the canvases and dialogs the program may still point at go
@@ -200,8 +202,8 @@ void buildWindow(WindowRecord& window)
     if (!tabOrder.empty()) {
         tabOrder.front()->setFocus();
     }
-    QObject::connect(window.widget, &QObject::destroyed, qApp, [] {
-        if (!anyWindowAlive()) {
+    QObject::connect(window.widget, &QObject::destroyed, qApp, [](QObject* goingAway) {
+        if (!anyWindowAlive(goingAway)) {
             QCoreApplication::exit(0);
         }
     });
@@ -303,7 +305,7 @@ void loadWindow(std::int32_t windowIdentifier)
         const QRect area = screen != nullptr ? screen->geometry() : QRect();
         const WindowPosition position =
             centredWindowPosition(area.width(), area.height(), design->outerWidth, design->outerHeight);
-        widget->move(area.x() + position.x, area.y() + position.y);
+        widget->placeFrame(QPoint(area.x() + position.x, area.y() + position.y));
         widget->show();
     }
 }

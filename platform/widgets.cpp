@@ -30,20 +30,29 @@ WindowWidget::WindowWidget(const WindowDesign& design)
     setFixedSize(design.outerWidth, design.outerHeight);
 }
 
+void WindowWidget::placeFrame(QPoint topLeft)
+{
+    framePosition_ = topLeft;
+    move(topLeft);
+    fitOuterSize();
+}
+
 void WindowWidget::fitOuterSize()
 {
     if (fitting_) {
         return;
     }
+    // Until the frame is known (or where there is none) the frame and the client area coincide.
     const QRect frame = frameGeometry();
     const QSize margins = frame.size() - geometry().size();
     const QSize client(design_.outerWidth - margins.width(), design_.outerHeight - margins.height());
-    if (client == size() || client.width() <= 0 || client.height() <= 0) {
-        return;
-    }
     fitting_ = true;
-    setFixedSize(client);
-    move(frame.topLeft());
+    if (client != size() && client.width() > 0 && client.height() > 0) {
+        setFixedSize(client);
+    }
+    if (frameGeometry().topLeft() != framePosition_) {
+        move(framePosition_);
+    }
     fitting_ = false;
 }
 
@@ -98,7 +107,8 @@ bool KeyboardRules::eventFilter(QObject*, QEvent* event)
     if (event->type() != QEvent::KeyPress) {
         return false;
     }
-    switch (static_cast<QKeyEvent*>(event)->key()) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
     case Qt::Key_Escape:
         // Exactly as a click on the close box.
         if (window_ != nullptr) {
@@ -106,7 +116,7 @@ bool KeyboardRules::eventFilter(QObject*, QEvent* event)
         }
         return true;
     case Qt::Key_Tab:
-        moveFocus(true);
+        moveFocus(!(key->modifiers() & Qt::ShiftModifier));
         return true;
     case Qt::Key_Backtab:
         moveFocus(false);

@@ -17,8 +17,11 @@ class WindowWidget : public QWidget {
   public:
     explicit WindowWidget(const WindowDesign& design);
 
-    // Sets the client size so that the frame around it has the design's outer size, keeping the
-    // frame's top-left corner where it is.
+    // Puts the frame's top-left corner there, now and whenever the frame becomes known.
+    void placeFrame(QPoint topLeft);
+
+    // Sets the client size so that the frame around it has the design's outer size, and the frame
+    // where placeFrame put it.
     void fitOuterSize();
 
   protected:
@@ -28,6 +31,7 @@ class WindowWidget : public QWidget {
 
   private:
     const WindowDesign& design_;
+    QPoint framePosition_;
     bool fitting_ = false;
 };
 

@@ -28,7 +28,7 @@ void record(std::string name, std::vector<std::int32_t> parameters)
 
 void onCreated()
 {
-    record("created", {});
+    record("created", {viewCanvas->visible() ? 1 : 0});
 }
 void onMoved()
 {
@@ -204,6 +204,11 @@ QWidget* showTestWindow()
 QWidget* testControl(QWidget* window, const char* name)
 {
     return window->findChild<QWidget*>(QString::fromUtf8(name));
+}
+
+Canvas* testCanvas(const char* name)
+{
+    return std::string_view(name) == "画板" ? viewCanvas : backCanvas;
 }
 
 void closeTestWindow(QWidget* window)

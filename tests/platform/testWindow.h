@@ -36,5 +36,8 @@ QWidget* showTestWindow();
 // The control of the test window's widget tree by its name in the design.
 QWidget* testControl(QWidget* window, const char* name);
 
+// The canvas "画板" or "画板后台" of the window last built.
+Canvas* testCanvas(const char* name);
+
 // Destroys the test window and waits until it is gone.
 void closeTestWindow(QWidget* window);
