@@ -8,7 +8,7 @@ if(EXISTS ${VISTREL_SHARED_DIR}/tools/corpus-check AND TARGET vistrel-decode)
     add_test(NAME corpus_check
              COMMAND python3 ${VISTREL_SHARED_DIR}/tools/corpus-check
                      --decoder "$<TARGET_FILE:vistrel-decode> {in} {out}"
-                     --kinds Bmp,Jpeg,none ${corpusArgs}
+                     --kinds Bmp,Jpeg,Png,Gif,Icon,Cursor,Pcx8,Pcx1,none ${corpusArgs}
                      ${VISTREL_SHARED_DIR}/corpus/MANIFEST.tsv)
     set_tests_properties(corpus_check PROPERTIES TIMEOUT 900)
 endif()

@@ -15,6 +15,9 @@ for preset in dev asan; do
     ctest --preset "$preset" -j "$jobs"
 done
 
+echo "=== fuzzing every decoder for ${VISTREL_FUZZ_SECONDS:-60}s"
+"$root/tools/fuzz.sh" "${VISTREL_FUZZ_SECONDS:-60}"
+
 echo "=== format check"
 git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
 echo "=== all checks passed"

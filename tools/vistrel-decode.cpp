@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     const std::string header =
         "P6\n" + std::to_string(size.width) + " " + std::to_string(size.height) + "\n255\n";
     bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-                   std::fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size();
+                   (rgb.empty() || std::fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size());
     written = std::fclose(file) == 0 && written;
     if (!written) {
         std::fprintf(stderr, "vistrel-decode: %s: cannot write\n", argv[2]);

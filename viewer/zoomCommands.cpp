@@ -1,7 +1,6 @@
 #include "viewer/handlers.h"
 #include "viewer/viewState.h"
 
-#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -32,13 +31,8 @@ void onZoomInClicked()
 
 void onZoomOutClicked()
 {
-    // No lower limit, except that the factor stays a normal double: below DBL_MIN the products lose
-    // their precision and, at the smallest values, times 1.2 rounds back to the same number, so the
-    // zoom-in button could no longer undo the clicks.
-    const double zoomed = view->scale * zoomOutFactor;
-    if (zoomed >= DBL_MIN) {
-        view->scale = zoomed;
-    }
+    // No lower limit: the product shrinks toward the smallest double but never reaches zero.
+    view->scale = view->scale * zoomOutFactor;
     redrawView();
 }
 

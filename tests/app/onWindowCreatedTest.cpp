@@ -99,7 +99,6 @@ TEST_F(WindowCreatedTest, BackCanvasIsThreeTimesTheViewEachWay)
     };
     const Case cases[] = {
         {"small", 10, 4, 30, 12},
-        {"empty", 0, 0, 0, 0},
         {"wide", 500, 30, 1500, 90},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,11 @@
+#include "display/decoders.h"
+#include "tests/fuzz/fuzzTarget.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size > maxFuzzInputBytes) {
+        return 0;
+    }
+    drawAtSeveralScales(decodeJpeg(std::span<const std::uint8_t>(data, size)));
+    return 0;
+}
