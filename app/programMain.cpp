@@ -16,6 +16,9 @@ void resetFloatingPoint()
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
+// Three 8-byte fields: the block that allocateBlock is asked for is 24 bytes.
+static_assert(sizeof(ViewState) == 24);
+
 void allocateViewState()
 {
     void* block = allocateBlock(sizeof(ViewState));
