@@ -27,7 +27,9 @@ struct ControlRecord {
 
 struct WindowRecord {
     const WindowDesign* design = nullptr;
-    QPointer<WindowWidget> widget;
+    // Watched as a plain widget: while it is being destroyed it is no longer a WindowWidget.
+    QPointer<QWidget> widget;
+    WindowWidget* frame = nullptr; // the same widget, while it lives
     std::vector<ControlRecord> controls;
 };
 
@@ -111,7 +113,7 @@ CanvasSettings canvasSettings(const ControlDesign& control)
 
 void buildControl(WindowRecord& window, const ControlDesign& design, QWidget*& built)
 {
-    WindowWidget* parent = window.widget;
+    QWidget* parent = window.widget;
     const EventSource source{window.design->identifier, design.name};
     ControlRecord record;
     record.design = &design;
@@ -167,7 +169,8 @@ void buildControl(WindowRecord& window, const ControlDesign& design, QWidget*& b
 void buildWindow(WindowRecord& window)
 {
     const WindowDesign& design = *window.design;
-    window.widget = new WindowWidget(design);
+    window.frame = new WindowWidget(design);
+    window.widget = window.frame;
     if (!design.iconResource.empty()) {
         window.widget->setWindowIcon(QIcon(qtText(design.iconResource)));
     }
@@ -292,7 +295,8 @@ void loadWindow(std::int32_t windowIdentifier)
     platform.deliveryHeld = true;
     buildWindow(*window);
     platform.deliveryHeld = false;
-    QPointer<WindowWidget> widget = window->widget;
+    const QPointer<QWidget> widget = window->widget;
+    WindowWidget* frame = window->frame;
     platform.windows.push_back(std::move(window));
 
     raiseEvent({windowIdentifier, windowItself}, eventCreated);
@@ -305,8 +309,8 @@ void loadWindow(std::int32_t windowIdentifier)
         const QRect area = screen != nullptr ? screen->geometry() : QRect();
         const WindowPosition position =
             centredWindowPosition(area.width(), area.height(), design->outerWidth, design->outerHeight);
-        widget->placeFrame(QPoint(area.x() + position.x, area.y() + position.y));
-        widget->show();
+        frame->placeFrame(QPoint(area.x() + position.x, area.y() + position.y));
+        frame->show();
     }
 }
 

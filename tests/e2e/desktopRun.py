@@ -123,6 +123,13 @@ class Desktop:
         self.display = ":" + number.decode().strip()
         self.env = dict(os.environ, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LANG="C.UTF-8",
                         XDG_RUNTIME_DIR=self.work)
+        # Under LeakSanitizer: the caches of fontconfig and the session bus connection of libdbus live
+        # as long as the process and are not leaks of ours.
+        suppressions = os.path.join(self.work, "lsan-suppressions.txt")
+        with open(suppressions, "w") as out:
+            out.write("leak:libfontconfig.so\nleak:libdbus-1.so\n")
+        options = self.env.get("LSAN_OPTIONS", "")
+        self.env["LSAN_OPTIONS"] = (options + ":" if options else "") + "suppressions=" + suppressions
         self.env.pop("QT_SCALE_FACTOR", None)
         self.env.pop("QT_SCREEN_SCALE_FACTORS", None)
 
