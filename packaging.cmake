@@ -26,8 +26,8 @@ add_custom_command(OUTPUT ${packedDir}/vistrel.1.gz ${packedDir}/changelog.gz
                    DEPENDS ${desktopDir}/vistrel.1 ${desktopDir}/changelog)
 add_custom_target(packed_docs ALL DEPENDS ${packedDir}/vistrel.1.gz ${packedDir}/changelog.gz)
 install(FILES ${packedDir}/vistrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${desktopDir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${packedDir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME changelog.Debian.gz)
+install(FILES ${desktopDir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vistrel)
+install(FILES ${packedDir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vistrel RENAME changelog.gz)
 
 set(CPACK_PACKAGE_NAME vistrel)
 set(CPACK_PACKAGE_VENDOR "The Vistrel developers")
@@ -43,10 +43,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vistrel.org/")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "picture viewer for fast zooming and panning
- Vistrel shows one picture in a fixed-size window and zooms and pans it fast
- at any zoom factor: the mouse wheel and two buttons change the zoom, a left
- drag moves the picture with a live preview. It reads BMP, JPEG, PNG, GIF,
- ICO, CUR and PCX files, recognised by their content. Reduced pictures are
- drawn by averaging the area each screen pixel covers.")
+# The synopsis comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vistrel shows one picture in a fixed-size window and zooms and pans it fast
+at any zoom factor: the mouse wheel and two buttons change the zoom, a left
+drag moves the picture with a live preview. It reads BMP, JPEG, PNG, GIF,
+ICO, CUR and PCX files, recognised by their content. Reduced pictures are
+drawn by averaging the area each screen pixel covers.")
 include(CPack)
