@@ -22,8 +22,8 @@
 // Three ways to draw, all giving the true box average (each target pixel the average of the picture
 // area it covers, every picture pixel weighted by its covered area), rounded to nearest:
 // - enlarging (D >= P both ways): a target pixel touches at most two picture pixels each way. Weights
-//   are taken in 1/4096 of a target pixel, which is within 1/8192 of the exact share: the result is
-//   within 1 of the exact average. Rows that map to the same picture rows are computed once and
+//   are taken in 1/4096 of a target pixel, which is within 1/8192 of the exact share, and a row filtered
+//   across keeps each channel to 1/128 in 16 bits: the result is within 1 of the exact average. Rows that map to the same picture rows are computed once and
 //   copied; at whole factors each row is a gather and at the identity a memcpy.
 // - shrinking: separable and streamed. For each target row the picture rows it covers are summed,
 //   weighted exactly, into one 32-bit accumulator per channel and picture column (each visible picture
@@ -105,7 +105,7 @@ std::vector<std::uint32_t> columnShare;
 std::vector<std::uint64_t> columnWeights;
 std::vector<std::uint32_t> drawnRow;
 std::vector<std::uint32_t> accumulator;
-std::vector<std::uint32_t> filteredRows;
+std::vector<std::uint16_t> filteredRows;
 std::vector<std::uint32_t> rowSumsA;
 std::vector<std::uint32_t> rowSumsB;
 std::vector<std::uint64_t> wideAccumulator;
@@ -172,22 +172,62 @@ std::uint32_t shareOf(const Cover& cover, const Axis& axis)
     return std::uint32_t((Wide(cover.firstWeight) * shareOne + axis.targetUnit / 2) / axis.targetUnit);
 }
 
-// One picture row filtered across: per visible column and channel, share * first + (4096 - share) *
-// second, at most 255 * 4096 < 2^20. Planar: blue, green, red after each other.
+// One picture row filtered across into 16-bit lanes, four per target column (blue, green, red, alpha):
+// (share * first + (4096 - share) * second) >> 5, at most 255 * 128 < 2^15, so a picture channel is
+// kept to 1/128 (truncated: within 1/128 below the exact filter). sharePairs[k] = share | (4096 -
+// share) << 16, the weights of pmaddwd.
 void filterRowAcross(const std::uint32_t* row, std::int64_t count, const std::int64_t* first,
-                     const std::int64_t* second, const std::uint32_t* share, std::uint32_t* out)
+                     const std::int64_t* second, const std::uint32_t* sharePairs, std::uint16_t* out)
 {
-    std::uint32_t* blue = out;
-    std::uint32_t* green = out + count;
-    std::uint32_t* red = out + 2 * count;
-    for (std::int64_t k = 0; k < count; ++k) {
-        const std::uint32_t a = row[first[k]];
-        const std::uint32_t b = row[second[k]];
-        const std::uint32_t s = share[k];
-        const std::uint32_t r = shareOne - s;
-        blue[k] = s * (a & 0xFF) + r * (b & 0xFF);
-        green[k] = s * ((a >> 8) & 0xFF) + r * ((b >> 8) & 0xFF);
-        red[k] = s * ((a >> 16) & 0xFF) + r * ((b >> 16) & 0xFF);
+    const __m128i zero = _mm_setzero_si128();
+    auto filtered = [&](std::int64_t k) {
+        const __m128i pair = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(row[first[k]])), _mm_cvtsi32_si128(int(row[second[k]]))),
+            zero);
+        return _mm_srli_epi32(_mm_madd_epi16(pair, _mm_set1_epi32(int(sharePairs[k]))), 5);
+    };
+    std::int64_t k = 0;
+    for (; k + 2 <= count; k += 2) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * k),
+                         _mm_packs_epi32(filtered(k), filtered(k + 1)));
+    }
+    if (k < count) {
+        const __m128i last = filtered(k);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * k), _mm_packs_epi32(last, last));
+    }
+}
+
+// Two filtered rows blended down: (upperShare * upper + (4096 - upperShare) * lower + 2^18) >> 19 per
+// channel (pmaddwd: at most 255 * 128 * 4096 < 2^31). The error: 1/8192 of 255 for each share, 1/128
+// from the filter across and 1/2 from rounding, below 1 in all.
+void blendRowsDown(const std::uint16_t* upper, const std::uint16_t* lower, std::int64_t count,
+                   std::uint32_t upperShare, std::uint32_t* out)
+{
+    const __m128i weights = _mm_set1_epi32(int(upperShare | (shareOne - upperShare) << 16));
+    const __m128i half = _mm_set1_epi32(1 << 18);
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    // Target pixels k and k + 1 as four 32-bit lanes each, packed into 16-bit lanes.
+    auto twoPixels = [&](std::int64_t k) {
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + 4 * k));
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + 4 * k));
+        const __m128i first =
+            _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(u, l), weights), half), 19);
+        const __m128i second =
+            _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(u, l), weights), half), 19);
+        return _mm_packs_epi32(first, second);
+    };
+    std::int64_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128i packed = _mm_packus_epi16(twoPixels(k), twoPixels(k + 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_or_si128(packed, alpha));
+    }
+    for (; k < count; ++k) {
+        const __m128i u = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(upper + 4 * k));
+        const __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lower + 4 * k));
+        const __m128i value =
+            _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(u, l), weights), half), 19);
+        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(value, value), value);
+        out[k] = std::uint32_t(_mm_cvtsi128_si32(packed)) | 0xFF000000u;
     }
 }
 
@@ -205,8 +245,9 @@ void drawEnlarged(const DrawSource& source, PixelTarget target, std::int64_t lef
         const Cover cover = coverOf(axisX, xs.begin + k - left);
         first[k] = cover.first;
         second[k] = cover.last;
-        share[k] = shareOf(cover, axisX);
-        wholeColumns = wholeColumns && share[k] == shareOne;
+        const std::uint32_t ownShare = shareOf(cover, axisX);
+        share[k] = ownShare | (shareOne - ownShare) << 16;
+        wholeColumns = wholeColumns && ownShare == shareOne;
     }
     // Column indices relative to the first picture column seen, so that a row is read from there.
     const std::int64_t from = first[0];
@@ -220,20 +261,20 @@ void drawEnlarged(const DrawSource& source, PixelTarget target, std::int64_t lef
 
     // Two rows filtered across, kept by picture row: a row is filtered once however many target rows
     // use it.
-    std::uint32_t* filtered = scratch(filteredRows, std::size_t(6 * count));
+    std::uint16_t* filtered = scratch(filteredRows, std::size_t(8 * count));
     std::int64_t filteredRow[2] = {-1, -1};
-    auto filteredFor = [&](std::int64_t t) -> const std::uint32_t* {
+    auto filteredFor = [&](std::int64_t t) -> const std::uint16_t* {
         for (int slot = 0; slot < 2; ++slot) {
             if (filteredRow[slot] == t) {
-                return filtered + slot * 3 * count;
+                return filtered + slot * 4 * count;
             }
         }
         // Keep the slot of the row just below or above: neighbours are asked for in turn.
         const int slot = (filteredRow[0] == t - 1 || filteredRow[0] == t + 1) ? 1 : 0;
         filteredRow[slot] = t;
         filterRowAcross(drawnPictureRow(source, t, from, span), count, first, second, share,
-                        filtered + slot * 3 * count);
-        return filtered + slot * 3 * count;
+                        filtered + slot * 4 * count);
+        return filtered + slot * 4 * count;
     };
 
     Cover previous{-1, -1, 0, 0};
@@ -265,19 +306,9 @@ void drawEnlarged(const DrawSource& source, PixelTarget target, std::int64_t lef
             }
             continue;
         }
-        // rowShare * upper + (4096 - rowShare) * lower <= 255 * 4096^2 < 2^32, rounded at 2^23.
-        const std::uint32_t* upper = filteredFor(rows.first);
-        const std::uint32_t* lower = rows.last == rows.first ? upper : filteredFor(rows.last);
-        const std::uint32_t upperShare = rowShare;
-        const std::uint32_t lowerShare = shareOne - rowShare;
-        for (std::int64_t k = 0; k < count; ++k) {
-            const std::uint32_t blue = (upperShare * upper[k] + lowerShare * lower[k] + (1u << 23)) >> 24;
-            const std::uint32_t green =
-                (upperShare * upper[count + k] + lowerShare * lower[count + k] + (1u << 23)) >> 24;
-            const std::uint32_t red =
-                (upperShare * upper[2 * count + k] + lowerShare * lower[2 * count + k] + (1u << 23)) >> 24;
-            out[k] = 0xFF000000u | red << 16 | green << 8 | blue;
-        }
+        const std::uint16_t* upper = filteredFor(rows.first);
+        const std::uint16_t* lower = rows.last == rows.first ? upper : filteredFor(rows.last);
+        blendRowsDown(upper, lower, count, rowShare, out);
     }
 }
 
