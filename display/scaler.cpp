@@ -23,8 +23,9 @@
 // area it covers, every picture pixel weighted by its covered area), rounded to nearest:
 // - enlarging (D >= P both ways): a target pixel touches at most two picture pixels each way. Weights
 //   are taken in 1/4096 of a target pixel, which is within 1/8192 of the exact share, and a row filtered
-//   across keeps each channel to 1/128 in 16 bits: the result is within 1 of the exact average. Rows that map to the same picture rows are computed once and
-//   copied; at whole factors each row is a gather and at the identity a memcpy.
+//   across keeps each channel to 1/128 in 16 bits: the result is within 1 of the exact average. Rows that map
+//   to the same picture rows are computed once and copied; at whole factors each row is a gather and at the
+//   identity a memcpy.
 // - shrinking: separable and streamed. For each target row the picture rows it covers are summed,
 //   weighted exactly, into one 32-bit accumulator per channel and picture column (each visible picture
 //   pixel read once per target row that covers it, which is at most twice); then each target pixel
@@ -113,6 +114,15 @@ std::vector<std::uint64_t> wideAccumulator;
 // Totals px * py whose sums (at most 255 * total) are below 2^31, so that they convert to single
 // precision as signed numbers.
 constexpr std::uint64_t narrowTotal = 0x7FFFFFFFu / 255;
+
+bool avx2Allowed = true;
+
+// The kernels written for both vector widths take AVX2 where the processor has it.
+bool useAvx2()
+{
+    static const bool present = __builtin_cpu_supports("avx2");
+    return present && avx2Allowed;
+}
 
 // blendOverWhite for every alpha (high byte) and channel (low byte).
 const std::uint8_t* blendTable()
@@ -662,8 +672,7 @@ __attribute__((target("avx2"))) void sumRowAcrossAvx2(const std::uint32_t* row, 
 void sumRowAcross(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count,
                   std::uint32_t pictureUnit, std::uint32_t* sums)
 {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (useAvx2()) {
         sumRowAcrossAvx2(row, spans, count, pictureUnit, sums);
     } else {
         sumRowAcrossSse2(row, spans, count, pictureUnit, sums);
@@ -832,14 +841,13 @@ __attribute__((target("avx2"))) void halveRowsAvx2(const std::uint32_t* r0, cons
 void drawHalved(const DrawSource& source, PixelTarget target, std::int64_t left, std::int64_t top, Visible xs,
                 Visible ys)
 {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
     const std::int64_t count = xs.end - xs.begin;
     const std::int64_t from = 2 * (xs.begin - left);
     for (std::int64_t y = ys.begin; y < ys.end; ++y) {
         const std::uint32_t* r0 = source.pixels + 2 * (y - top) * std::int64_t(source.width) + from;
         const std::uint32_t* r1 = r0 + source.width;
         std::uint32_t* out = target.pixels + y * target.stride + xs.begin;
-        if (avx2) {
+        if (useAvx2()) {
             halveRowsAvx2(r0, r1, count, out);
         } else {
             halveRowsSse2(r0, r1, count, out);
@@ -981,6 +989,11 @@ void drawShrunkSomeWay(const DrawSource& source, PixelTarget target, std::int64_
 }
 
 } // namespace
+
+void setScalerAvx2Allowed(bool allowed)
+{
+    avx2Allowed = allowed;
+}
 
 void drawScaled(const DrawSource& source, PixelTarget target, std::int64_t left, std::int64_t top,
                 std::int64_t destWidth, std::int64_t destHeight, ScaleQuality quality)
