@@ -550,6 +550,10 @@ struct ColumnSpan {
     std::int32_t first;
     std::int32_t last;
     std::uint32_t weights; // firstWeight | lastWeight << 16; lastWeight 0 when first == last
+    // Where every column covers 2 to 4 picture pixels: the weights of the pixel pairs at first and at
+    // last - 1 (w0 | w1 << 16), which together weigh every covered pixel once.
+    std::uint32_t pairAtFirst;
+    std::uint32_t pairAtLast;
 };
 
 std::vector<ColumnSpan> columnSpans;
@@ -638,6 +642,28 @@ inline __m128i timesUnit(__m128i sums, __m128i unit)
 }
 
 // One picture row summed across: sums[4k + c] = R of target column k, channel c (alpha unused).
+// Two neighbouring pixels' channels interleaved in 16-bit lanes (blue, blue', green, green', ...) times
+// the weights w0 | w1 << 16.
+inline __m128i pairSum(const std::uint32_t* pixels, std::uint32_t weights)
+{
+    const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i interleaved =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(two, _mm_srli_si128(two, 4)), _mm_setzero_si128());
+    return _mm_madd_epi16(interleaved, _mm_set1_epi32(int(weights)));
+}
+
+// A picture row summed across where every column covers 2 to 4 picture pixels: two weighted pairs.
+__attribute__((target_clones("avx2", "default"))) void
+sumShortRowAcross(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count, std::uint32_t* sums)
+{
+    for (std::int64_t k = 0; k < count; ++k) {
+        const ColumnSpan span = spans[k];
+        const __m128i sum = _mm_add_epi32(pairSum(row + span.first, span.pairAtFirst),
+                                          pairSum(row + span.last - 1, span.pairAtLast));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * k), sum);
+    }
+}
+
 void sumRowAcrossSse2(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count,
                       std::uint32_t pictureUnit, std::uint32_t* sums)
 {
@@ -711,13 +737,25 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
     const Axis axisY = makeAxis(source.height, destHeight);
     const std::int64_t count = xs.end - xs.begin;
     ColumnSpan* spans = scratch(columnSpans, std::size_t(count));
+    // Pairs take the middle weight d through pmaddwd as well.
+    bool shortColumns = axisX.pictureUnit <= maxWeightAcross;
     const Cover firstCover = coverOf(axisX, xs.begin - left);
     const std::int64_t from = firstCover.first;
     for (std::int64_t k = 0; k < count; ++k) {
         const Cover cover = k == 0 ? firstCover : coverOf(axisX, xs.begin + k - left);
         const bool single = cover.first == cover.last;
         spans[k] = {std::int32_t(cover.first - from), std::int32_t(cover.last - from),
-                    std::uint32_t(cover.firstWeight) | (single ? 0 : std::uint32_t(cover.lastWeight) << 16)};
+                    std::uint32_t(cover.firstWeight) | (single ? 0 : std::uint32_t(cover.lastWeight) << 16),
+                    0, 0};
+        const std::int64_t covered = cover.last - cover.first + 1;
+        shortColumns = shortColumns && covered >= 2 && covered <= 4;
+        if (shortColumns) {
+            const auto firstWeight = std::uint32_t(cover.firstWeight);
+            const auto lastWeight = std::uint32_t(cover.lastWeight);
+            const auto unit = std::uint32_t(axisX.pictureUnit);
+            spans[k].pairAtFirst = firstWeight | (covered == 2 ? lastWeight : unit) << 16;
+            spans[k].pairAtLast = covered == 2 ? 0 : (covered == 3 ? 0 : unit) | lastWeight << 16;
+        }
     }
     const std::int64_t span = spans[count - 1].last + 1;
     const auto lanes = std::size_t(4 * count);
@@ -758,8 +796,13 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
                 } else {
                     sums = work;
                 }
-                sumRowAcross(drawnPictureRow(source, t, from, span), spans, count,
-                             std::uint32_t(axisX.pictureUnit), const_cast<std::uint32_t*>(sums));
+                const std::uint32_t* row = drawnPictureRow(source, t, from, span);
+                if (shortColumns) {
+                    sumShortRowAcross(row, spans, count, const_cast<std::uint32_t*>(sums));
+                } else {
+                    sumRowAcross(row, spans, count, std::uint32_t(axisX.pictureUnit),
+                                 const_cast<std::uint32_t*>(sums));
+                }
             }
             addWeighted(sums, std::int64_t(lanes), std::uint32_t(weight), t == rows.first, acc);
         }
