@@ -33,6 +33,14 @@
 // - anything else (masks, which mix in the target's own colour, and sizes beyond the bounds above):
 //   the exact per-pixel sum in 128 bits.
 
+// The hot loops are also built for AVX2 and chosen when the processor has it. clang cannot clone
+// templates, so its builds (the fuzzers) keep the baseline code alone.
+#if defined(__clang__)
+#define VISTREL_AVX2_CLONES
+#else
+#define VISTREL_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 namespace {
 
 using Wide = unsigned __int128;
@@ -344,8 +352,8 @@ bool shrinkFits(const DrawSource& source, std::int64_t destWidth, std::int64_t d
 // The hot loop of shrinking: plain enough for the compiler to vectorise, built for AVX2 as well where
 // the processor has it.
 template <typename Sum>
-__attribute__((target_clones("avx2", "default"))) void
-accumulateRow(const std::uint32_t* row, std::int64_t pixels, std::uint32_t weight, bool firstRow, Sum* acc)
+VISTREL_AVX2_CLONES void accumulateRow(const std::uint32_t* row, std::int64_t pixels, std::uint32_t weight,
+                                       bool firstRow, Sum* acc)
 {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(row);
     const std::int64_t n = 4 * pixels;
@@ -427,9 +435,8 @@ inline Lanes loadLanes(const std::uint16_t* acc)
 // Each target pixel's accumulator columns, first[k]..last[k], all of weight 1, summed into sums[4k..4k+3]
 // (at most 255 * px * py <= 255 * maxAccumulatedUnit, so 32 bits hold them).
 template <typename Sum>
-__attribute__((target_clones("avx2", "default"))) void
-sumWholeColumns(const Sum* acc, const std::int64_t* first, const std::int64_t* last, std::int64_t count,
-                std::uint32_t* sums)
+VISTREL_AVX2_CLONES void sumWholeColumns(const Sum* acc, const std::int64_t* first, const std::int64_t* last,
+                                         std::int64_t count, std::uint32_t* sums)
 {
     for (std::int64_t k = 0; k < count; ++k) {
         Lanes sum = loadLanes(acc + 4 * first[k]);
@@ -653,8 +660,8 @@ inline __m128i pairSum(const std::uint32_t* pixels, std::uint32_t weights)
 }
 
 // A picture row summed across where every column covers 2 to 4 picture pixels: two weighted pairs.
-__attribute__((target_clones("avx2", "default"))) void
-sumShortRowAcross(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count, std::uint32_t* sums)
+VISTREL_AVX2_CLONES void sumShortRowAcross(const std::uint32_t* row, const ColumnSpan* spans,
+                                           std::int64_t count, std::uint32_t* sums)
 {
     for (std::int64_t k = 0; k < count; ++k) {
         const ColumnSpan span = spans[k];
@@ -707,8 +714,8 @@ void sumRowAcross(const std::uint32_t* row, const ColumnSpan* spans, std::int64_
 
 // acc (+)= weight * sums over 4 * count lanes.
 template <typename Sum>
-__attribute__((target_clones("avx2", "default"))) void
-addWeighted(const std::uint32_t* sums, std::int64_t lanes, std::uint32_t weight, bool firstRow, Sum* acc)
+VISTREL_AVX2_CLONES void addWeighted(const std::uint32_t* sums, std::int64_t lanes, std::uint32_t weight,
+                                     bool firstRow, Sum* acc)
 {
     if (firstRow) {
         for (std::int64_t i = 0; i < lanes; ++i) {
