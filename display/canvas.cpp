@@ -143,6 +143,39 @@ void Canvas::drawPicture(std::int32_t id, std::int32_t left, std::int32_t top, s
     drawPictureWide(id, left, top, width, height);
 }
 
+void Canvas::clearAndDrawPicture(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_t width,
+                                 std::int32_t height)
+{
+    const auto source = renderPicture(id);
+    const std::int64_t drawWidth = (source && width == -1) ? std::int64_t(source->width) : width;
+    const std::int64_t drawHeight = (source && height == -1) ? std::int64_t(source->height) : height;
+    const PixelRect covered = (source && source->mode != DrawMode::Masked && drawWidth > 0 && drawHeight > 0)
+                                  ? clipToClient(left, top, drawWidth, drawHeight)
+                                  : PixelRect{};
+    if (covered.width == 0) {
+        clear();
+    } else {
+        // The bands above and below the picture, then the parts left and right of it.
+        const auto coveredLeft = std::int32_t(covered.left);
+        const auto coveredTop = std::int32_t(covered.top);
+        const auto coveredRight = std::int32_t(covered.left + covered.width);
+        const auto coveredBottom = std::int32_t(covered.top + covered.height);
+        if (coveredTop > 0) {
+            clear(0, 0, std::nullopt, coveredTop);
+        }
+        if (coveredBottom < clientHeight()) {
+            clear(0, coveredBottom, std::nullopt, std::nullopt);
+        }
+        if (coveredLeft > 0) {
+            clear(0, coveredTop, coveredLeft, coveredBottom - coveredTop);
+        }
+        if (coveredRight < clientWidth()) {
+            clear(coveredRight, coveredTop, std::nullopt, coveredBottom - coveredTop);
+        }
+    }
+    drawPicture(id, left, top, width, height);
+}
+
 void Canvas::drawPictureWide(std::int32_t id, std::int64_t left, std::int64_t top, std::int64_t width,
                              std::int64_t height)
 {

@@ -386,3 +386,55 @@ TEST_F(CanvasTest, OverlappingCopyWithinOneCanvas)
     }
     unloadPicture(id);
 }
+
+// Clearing only what the picture leaves uncovered gives the pixels of a whole clear followed by the
+// drawing: for pictures covering all, part or none of the canvas, cut on every side, stretched and
+// shrunk, a masked picture (whose transparent pixels show the cleared canvas), the own size (-1) and
+// a dead id. Each canvas holds other pixels before, so a missed clear shows.
+TEST_F(CanvasTest, ClearAndDrawPictureEqualsClearThenDraw)
+{
+    const std::int32_t opaque = addGradientPicture(40, 30);
+    auto masked = allocatePicture(PictureKind::Icon, 20, 10);
+    ASSERT_TRUE(masked.has_value());
+    ASSERT_TRUE(masked->mask.allocate(200));
+    for (std::size_t i = 0; i < 200; ++i) {
+        masked->pixels[i] = gradientPixel(std::int32_t(i % 20), std::int32_t(i / 20));
+        masked->mask[i] = i % 3 == 0 ? 1 : 0;
+    }
+    const std::int32_t maskedId = addPicture(std::move(*masked));
+    const std::int32_t filler = addGradientPicture(97, 61);
+    struct Case {
+        const char* name;
+        std::int32_t id;
+        std::int32_t left, top, width, height;
+    };
+    const Case cases[] = {
+        {"covers all", opaque, -5, -7, 200, 150},
+        {"inside", opaque, 10, 12, 40, 30},
+        {"cut left and top", opaque, -9, -4, 40, 30},
+        {"cut right and bottom", opaque, 80, 50, 40, 30},
+        {"shrunk", opaque, 3, 4, 13, 9},
+        {"own size", opaque, 20, 5, -1, -1},
+        {"beyond the canvas", opaque, 500, 5, 40, 30},
+        {"empty size", opaque, 5, 5, 0, 30},
+        {"masked", maskedId, 7, 3, 60, 30},
+        {"dead id", 987654, 0, 0, 40, 30},
+        {"full width band", opaque, -1, 20, 100, 10},
+        {"full height band", opaque, 30, -1, 10, 80},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Canvas expected({97, 61, BorderStyle::none, CanvasColour::systemFace(), true, false});
+        Canvas actual({97, 61, BorderStyle::none, CanvasColour::systemFace(), true, false});
+        for (Canvas* canvas : {&expected, &actual}) {
+            canvas->drawPicture(filler, 0, 0);
+        }
+        expected.clear();
+        expected.drawPicture(c.id, c.left, c.top, c.width, c.height);
+        actual.clearAndDrawPicture(c.id, c.left, c.top, c.width, c.height);
+        EXPECT_EQ(allPixels(actual), allPixels(expected));
+    }
+    for (std::int32_t id : {opaque, maskedId, filler}) {
+        unloadPicture(id);
+    }
+}

@@ -246,3 +246,51 @@ TEST(DrawScaled, HugeScaledSizesAndFarPositions)
                                c.destWidth, c.destHeight, ScaleQuality::nearest, 0);
     }
 }
+
+// The vector kernels, AVX2 and SSE2 alike, against the reference: exact halving with odd target sizes
+// and offsets that cut picture pixels (so vector tails and odd starting columns occur), halving
+// look-alikes of odd size, runs across longer than one 16-bit flush, sums beyond 31 bits that take
+// the wide accumulators, and fractional enlarging.
+TEST(DrawScaled, VectorKernelsMatchReferenceAtBothWidths)
+{
+    struct Case {
+        const char* name;
+        std::int32_t width;
+        std::int32_t height;
+        std::int64_t destWidth;
+        std::int64_t destHeight;
+        std::int64_t targetWidth;
+        std::int64_t targetHeight;
+        int tolerance; // halving rounds the exact quarter sums: no difference at all
+    };
+    const Case cases[] = {
+        {"halving, odd halves", 74, 46, 37, 23, 41, 31, 0},
+        {"halving, wider than the target", 138, 90, 69, 45, 41, 31, 0},
+        {"halving, long rows", 162, 8, 81, 4, 83, 5, 0},
+        {"odd size at about a half", 75, 47, 37, 23, 41, 31, 1},
+        {"runs beyond one flush", 5003, 3, 2, 1, 3, 2, 1},
+        {"wide sums", 3001, 2999, 2, 2, 3, 3, 1},
+        {"fractional shrink, long rows", 1000, 7, 371, 3, 380, 4, 1},
+        {"fractional enlarging", 37, 23, 92, 57, 97, 61, 1},
+    };
+    const std::int64_t offsets[][2] = {{0, 0}, {-1, -1}, {-3, -2}, {2, 1}, {-4, 3}};
+    for (bool avx2 : {true, false}) {
+        setScalerAvx2Allowed(avx2);
+        for (const Case& c : cases) {
+            const TestPicture picture(c.width, c.height, DrawMode::Opaque, std::uint32_t(c.width + c.height));
+            for (const auto& offset : offsets) {
+                SCOPED_TRACE(std::string(avx2 ? "avx2 " : "sse2 ") + c.name + " at " +
+                             std::to_string(offset[0]) + ", " + std::to_string(offset[1]));
+                expectMatchesReference(picture.source(DrawMode::Opaque), c.targetWidth, c.targetHeight,
+                                       offset[0], offset[1], c.destWidth, c.destHeight,
+                                       ScaleQuality::areaAverage, c.tolerance);
+            }
+            // Png pixels take the same kernels through a converted row.
+            const TestPicture png(std::min(c.width, 400), c.height, DrawMode::BlendOverWhite, 7);
+            SCOPED_TRACE(std::string(avx2 ? "avx2 png " : "sse2 png ") + c.name);
+            expectMatchesReference(png.source(DrawMode::BlendOverWhite), c.targetWidth, c.targetHeight, -1, 0,
+                                   c.destWidth, c.destHeight, ScaleQuality::areaAverage, 1);
+        }
+    }
+    setScalerAvx2Allowed(true);
+}
