@@ -21,7 +21,9 @@ void CanvasWidget::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const int border = borderWidth();
     if (border != 0) {
-        painter.setPen(palette().color(QPalette::Shadow));
+        // The focus shows on the border alone, so it never covers a pixel of the picture. QWidget
+        // repaints a focusable widget whenever it gains or loses the focus.
+        painter.setPen(palette().color(hasFocus() ? QPalette::Highlight : QPalette::Shadow));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(0, 0, width() - 1, height() - 1);
     }

@@ -7,7 +7,9 @@
 
 class ToolkitCanvas;
 
-// The on-screen face of a toolkit canvas: its border and its pixel array.
+// The on-screen face of a toolkit canvas: its border and its pixel array. While the canvas has the
+// keyboard focus its border is drawn in the palette's highlight colour; the client area never shows
+// anything but the array.
 class CanvasWidget : public QWidget {
   public:
     CanvasWidget(ToolkitCanvas& canvas, QWidget* parent);

@@ -65,6 +65,10 @@ struct ControlDesign {
     bool visible = true;
     // The place in the window's Tab order, from 0; -1 for a control that never takes the focus.
     std::int32_t tabIndex = -1;
+    // What a screen reader says for the control: its name and what it does. A label with no name of
+    // its own is named by its text.
+    std::string_view accessibleName{};
+    std::string_view accessibleDescription{};
     // Where the program finds the built canvas or dialog; may be null.
     Canvas** canvasVariable = nullptr;
     OpenFileDialog** dialogVariable = nullptr;

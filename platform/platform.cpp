@@ -4,6 +4,7 @@
 #include "platform/fileDialog.h"
 #include "platform/widgets.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
@@ -57,6 +58,8 @@ QApplication* application()
             platform.argv = defaultArgv;
         }
         new QApplication(platform.argc, platform.argv);
+        // Screen readers learn which controls are text and which is the picture.
+        QAccessible::installFactory(accessibleControl);
         // The platform ends the loop itself once the last window has been destroyed, not merely closed.
         QApplication::setQuitOnLastWindowClosed(false);
     }
@@ -161,6 +164,17 @@ void buildControl(WindowRecord& window, const ControlDesign& design, QWidget*& b
     }
     if (built != nullptr) {
         built->setObjectName(qtText(design.name));
+        // A label is named by what it shows; a push button without a name of its own keeps the
+        // toolkit's, its caption.
+        const std::string_view name = design.accessibleName.empty() && design.kind == ControlKind::label
+                                          ? design.text
+                                          : design.accessibleName;
+        if (!name.empty()) {
+            built->setAccessibleName(qtText(name));
+        }
+        if (!design.accessibleDescription.empty()) {
+            built->setAccessibleDescription(qtText(design.accessibleDescription));
+        }
         built->setVisible(design.visible);
     }
     window.controls.push_back(std::move(record));

@@ -2,6 +2,7 @@
 
 #include "display/toolkitCanvas.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -71,6 +72,10 @@ void WindowWidget::moveEvent(QMoveEvent* event)
 void WindowWidget::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // The focused control shows its focus from the start, not only once the Tab key has been used:
+    // the style draws a push button's focus frame only in a window marked so, and showing the window
+    // clears the mark.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     fitOuterSize();
 }
 
@@ -95,6 +100,17 @@ void LabelWidget::paintEvent(QPaintEvent*)
         painter.setPen(toColor(design_.textColour));
         painter.drawText(rect(), flags, text);
     }
+}
+
+QAccessibleInterface* accessibleControl(const QString&, QObject* object)
+{
+    if (auto* label = dynamic_cast<LabelWidget*>(object)) {
+        return new QAccessibleWidget(label, QAccessible::StaticText);
+    }
+    if (auto* canvas = dynamic_cast<CanvasWidget*>(object)) {
+        return new QAccessibleWidget(canvas, QAccessible::Graphic);
+    }
+    return nullptr;
 }
 
 KeyboardRules::KeyboardRules(QWidget* window, std::vector<QPointer<QWidget>> tabOrder)

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <vector>
 
+class QAccessibleInterface;
 class ToolkitCanvas;
 
 // A top-level window of the design: fixed outer size, system menu and close box only, painted in its
@@ -90,6 +91,10 @@ class CanvasInput : public QObject {
     ToolkitCanvas& canvas_;
     bool leftDrag_ = false;
 };
+
+// The accessible face of the window's own kinds of control: a label is static text and a canvas a
+// picture; null for every other object, which the toolkit describes itself.
+QAccessibleInterface* accessibleControl(const QString& key, QObject* object);
 
 // Modifier bits of the keys parameter: 1 Ctrl, 2 Shift, 4 Alt.
 std::int32_t keyBits(Qt::KeyboardModifiers modifiers);
