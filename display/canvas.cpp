@@ -102,8 +102,9 @@ void Canvas::resizeArray()
 PixelRect Canvas::clipToClient(std::int64_t left, std::int64_t top, std::int64_t width,
                                std::int64_t height) const
 {
-    const std::int64_t right = std::min<std::int64_t>(left + width, clientWidth());
-    const std::int64_t bottom = std::min<std::int64_t>(top + height, clientHeight());
+    // In 128 bits: a wide drawing's left + width may leave 64 bits.
+    const auto right = std::int64_t(std::min<__int128>(__int128(left) + width, clientWidth()));
+    const auto bottom = std::int64_t(std::min<__int128>(__int128(top) + height, clientHeight()));
     left = std::max<std::int64_t>(left, 0);
     top = std::max<std::int64_t>(top, 0);
     if (right <= left || bottom <= top) {
@@ -139,12 +140,51 @@ void Canvas::clear(std::optional<std::int32_t> left, std::optional<std::int32_t>
 void Canvas::drawPicture(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_t width,
                          std::int32_t height)
 {
+    drawPictureWide(id, left, top, width, height);
+}
+
+void Canvas::clearAndDrawPicture(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_t width,
+                                 std::int32_t height)
+{
+    const auto source = renderPicture(id);
+    const std::int64_t drawWidth = (source && width == -1) ? std::int64_t(source->width) : width;
+    const std::int64_t drawHeight = (source && height == -1) ? std::int64_t(source->height) : height;
+    const PixelRect covered = (source && source->mode != DrawMode::Masked && drawWidth > 0 && drawHeight > 0)
+                                  ? clipToClient(left, top, drawWidth, drawHeight)
+                                  : PixelRect{};
+    if (covered.width == 0) {
+        clear();
+    } else {
+        // The bands above and below the picture, then the parts left and right of it.
+        const auto coveredLeft = std::int32_t(covered.left);
+        const auto coveredTop = std::int32_t(covered.top);
+        const auto coveredRight = std::int32_t(covered.left + covered.width);
+        const auto coveredBottom = std::int32_t(covered.top + covered.height);
+        if (coveredTop > 0) {
+            clear(0, 0, std::nullopt, coveredTop);
+        }
+        if (coveredBottom < clientHeight()) {
+            clear(0, coveredBottom, std::nullopt, std::nullopt);
+        }
+        if (coveredLeft > 0) {
+            clear(0, coveredTop, coveredLeft, coveredBottom - coveredTop);
+        }
+        if (coveredRight < clientWidth()) {
+            clear(coveredRight, coveredTop, std::nullopt, coveredBottom - coveredTop);
+        }
+    }
+    drawPicture(id, left, top, width, height);
+}
+
+void Canvas::drawPictureWide(std::int32_t id, std::int64_t left, std::int64_t top, std::int64_t width,
+                             std::int64_t height)
+{
     const auto source = renderPicture(id);
     if (!source) {
         return;
     }
-    const std::int64_t drawWidth = width == -1 ? std::int64_t(source->width) : std::int64_t(width);
-    const std::int64_t drawHeight = height == -1 ? std::int64_t(source->height) : std::int64_t(height);
+    const std::int64_t drawWidth = width == -1 ? std::int64_t(source->width) : width;
+    const std::int64_t drawHeight = height == -1 ? std::int64_t(source->height) : height;
     if (drawWidth <= 0 || drawHeight <= 0) {
         return;
     }

@@ -86,6 +86,15 @@ class Canvas {
     // names no live picture, or a size of 0, draws nothing.
     void drawPicture(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_t width = -1,
                      std::int32_t height = -1);
+    // clear() followed by drawPicture(id, left, top, width, height), with the same pixels as a result.
+    // A picture without a mask overwrites every pixel of the client area it covers, so only the rest is
+    // cleared.
+    void clearAndDrawPicture(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_t width,
+                             std::int32_t height);
+    // The same with 64-bit geometry, for tools and benchmarks that place a picture scaled beyond
+    // 32 bits (the viewer passes 32-bit values).
+    void drawPictureWide(std::int32_t id, std::int64_t left, std::int64_t top, std::int64_t width,
+                         std::int64_t height);
 
     // An unscaled copy of this canvas's rectangle to (destLeft, destTop) of target. Nothing happens
     // for an empty rectangle or one wholly beyond this client area; source pixels outside this canvas

@@ -210,10 +210,9 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
     const std::uint32_t endCode = clearCode + 1;
     int codeBits = minimumCodeSize + 1;
     std::uint32_t nextCode = clearCode + 2;
-    // The previous code and its string's first value; none right after a clear code. (A flag rather
-    // than an optional: g++ -O3 cannot see that the optional is set wherever it is read.)
-    bool hasPrevious = false;
-    std::uint32_t previous = 0;
+    // The code before this one; noCode right after a clear code.
+    constexpr std::uint32_t noCode = 0xFFFFFFFFu;
+    std::uint32_t previous = noCode;
     std::uint32_t previousFirst = 0;
 
     while (!sink.full()) {
@@ -224,15 +223,14 @@ void decodeLzw(CodeReader& codes, int minimumCodeSize, PixelSink& sink)
         if (*code == clearCode) {
             codeBits = minimumCodeSize + 1;
             nextCode = clearCode + 2;
-            hasPrevious = false;
+            previous = noCode;
             continue;
         }
-        if (!hasPrevious) {
+        if (previous == noCode) {
             if (*code > clearCode) {
                 return;
             }
             sink.put(*code);
-            hasPrevious = true;
             previous = *code;
             previousFirst = *code;
             // The code after this one may already name the next free entry (with a minimum code

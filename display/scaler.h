@@ -28,3 +28,7 @@ enum class ScaleQuality {
 // picture pixels, the target's own colour takes their share of the average). Sizes <= 0 draw nothing.
 void drawScaled(const DrawSource& source, PixelTarget target, std::int64_t left, std::int64_t top,
                 std::int64_t destWidth, std::int64_t destHeight, ScaleQuality quality);
+
+// The scaler's own vector kernels use AVX2 where the processor has it and SSE2 otherwise; tests turn
+// AVX2 off to check the SSE2 kernels on any machine.
+void setScalerAvx2Allowed(bool allowed);
