@@ -203,4 +203,35 @@ TEST(HostileGif, ImageWiderThanTheScreenKeepsItsVisibleCorner)
     }
 }
 
+TEST(HostileGif, LongStringsOffTheScreenCostNoTimePerValue)
+{
+    // A 1 x 4096 screen and a 65535 x 4096 image of index 0: after a clear code, 0, then each code
+    // the next free entry (strings of 2, 3, ... 4090 zeros) and then the longest string again and
+    // again, about 270 million values from 100 KB. Only one value per row is on the screen.
+    std::vector<LzwCode> codes = {{4, 3}, {0, 3}};
+    int bits = 3;
+    for (std::uint32_t next = 6; next < 4096; ++next) {
+        codes.push_back({next, bits});
+        if (next + 1 >= (1u << bits) && bits < 12) {
+            ++bits;
+        }
+    }
+    codes.resize(codes.size() + 65600, LzwCode{4095, 12});
+    GifFile gif;
+    gif.screenWidth = 1;
+    gif.screenHeight = 4096;
+    gif.globalTable = fourColours;
+    gif.backgroundIndex = 1; // rows left undecoded would show colour 1
+    GifImage image;
+    image.width = 65535;
+    image.height = 4096;
+    image.codeStream = packCodes(codes);
+    gif.image = image;
+    const auto start = std::chrono::steady_clock::now();
+    expectOutcome({"65535 x 4096 image on a 1 x 4096 screen", writeGif(gif),
+                   loadsAs(1, 4096, std::vector<std::uint32_t>(4096, colour(0)))},
+                  decodeGif);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 } // namespace
