@@ -1,5 +1,6 @@
 #include "display/decoders.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared before it.
@@ -155,6 +156,40 @@ void convertRow(const JSAMPLE* in, std::uint32_t* out, JDIMENSION width, int com
     }
 }
 
+// Rows written by the library into the picture itself, as many per call as it offers.
+void readRowsDirect(j_decompress_ptr info, std::uint32_t* pixels)
+{
+    constexpr JDIMENSION rowsPerCall = 16;
+    JSAMPROW rows[rowsPerCall];
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION y = info->output_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(rowsPerCall, info->output_height - y);
+        for (JDIMENSION i = 0; i < count; ++i) {
+            rows[i] = reinterpret_cast<JSAMPROW>(pixels + std::size_t(y + i) * info->output_width);
+        }
+        if (jpeg_read_scanlines(info, rows, count) == 0) {
+            failDecode(reinterpret_cast<j_common_ptr>(info));
+        }
+    }
+}
+
+// Rows of CMYK (and other component counts) through a row buffer of the library's and convertRow.
+void readRowsConverted(j_decompress_ptr info, std::uint32_t* pixels)
+{
+    const int components = info->output_components;
+    const bool adobeCmyk = info->saw_Adobe_marker != 0;
+    JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                                info->output_width * JDIMENSION(components), 1);
+    while (info->output_scanline < info->output_height) {
+        const JDIMENSION y = info->output_scanline;
+        if (jpeg_read_scanlines(info, row, 1) != 1) {
+            failDecode(reinterpret_cast<j_common_ptr>(info));
+        }
+        convertRow(row[0], pixels + std::size_t(y) * info->output_width, info->output_width, components,
+                   adobeCmyk);
+    }
+}
+
 // The library's decompression sequence. No object with a destructor is built in this function
 // after setjmp: a jump back skips no destructor, and decodeJpeg releases what was built.
 bool runDecompression(JpegDecode& decode)
@@ -177,6 +212,13 @@ bool runDecompression(JpegDecode& decode)
     if (!declared || std::int64_t(*declared) * info->num_components > maxJpegSamples) {
         return false;
     }
+    // Where the library itself makes red, green and blue (colour and greyscale files), it writes them
+    // straight into the picture as blue, green, red and an opaque fourth byte: the same values as its
+    // default RGB output, without a second pass over the picture.
+    const bool direct = info->out_color_space == JCS_RGB || info->out_color_space == JCS_GRAYSCALE;
+    if (direct) {
+        info->out_color_space = JCS_EXT_BGRX;
+    }
     if (!jpeg_start_decompress(info)) {
         return false;
     }
@@ -184,19 +226,12 @@ bool runDecompression(JpegDecode& decode)
         !allocateOutput(decode, info->output_width, info->output_height)) {
         return false;
     }
-    const int components = info->output_components;
-    const bool adobeCmyk = info->saw_Adobe_marker != 0;
     if (info->output_width > 0 && info->output_height > 0) {
-        JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
-                                                    info->output_width * JDIMENSION(components), 1);
         std::uint32_t* pixels = decode.picture->pixels.data();
-        while (info->output_scanline < info->output_height) {
-            const JDIMENSION y = info->output_scanline;
-            if (jpeg_read_scanlines(info, row, 1) != 1) {
-                return false;
-            }
-            convertRow(row[0], pixels + std::size_t(y) * info->output_width, info->output_width, components,
-                       adobeCmyk);
+        if (direct) {
+            readRowsDirect(info, pixels);
+        } else {
+            readRowsConverted(info, pixels);
         }
     }
     jpeg_finish_decompress(info);

@@ -54,6 +54,11 @@ template <typename T> class HeapArray {
 void* allocateBytes(std::size_t bytes);
 void freeBytes(void* block, std::size_t bytes);
 
+// While true, the last large block freed is kept for the next large allocation that fits in it;
+// false gives any kept block back at once. The picture store keeps one across an unload and the
+// load that follows it, and lets go of it when the load ends.
+void keepSpareBlock(bool keep);
+
 template <typename T> bool HeapArray<T>::allocate(std::size_t count)
 {
     release();

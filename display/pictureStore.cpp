@@ -74,6 +74,11 @@ bool readWholeFile(const std::string& fileName, HeapArray<std::uint8_t>& bytes)
 
 std::int32_t loadPicture(const std::string& fileName)
 {
+    // The pixel block of a picture unloaded just before may take the new picture; whatever is
+    // left of it goes when the load ends.
+    struct SpareBlockRelease {
+        ~SpareBlockRelease() { keepSpareBlock(false); }
+    } spareBlockRelease;
     if (fileName.empty()) {
         return 0;
     }
@@ -101,6 +106,9 @@ std::int32_t addPicture(Picture picture)
 
 void unloadPicture(std::int32_t id)
 {
+    // An import unloads the old picture right before it loads the new one: its pixel block is kept
+    // for that load, which then need not wait for fresh pages to be cleared.
+    keepSpareBlock(true);
     livePictures().erase(id);
 }
 
