@@ -27,6 +27,10 @@ struct PngImage {
 // file can make gigabytes long.
 constexpr std::uint64_t inflateSlackBytes = std::uint64_t(1) << 20;
 
+// Deflate gives at most 1032 bytes for each byte it reads (a length of 258 and its distance in two
+// bits); 1100 leaves room for block headers. Image data that small cannot be a bomb.
+constexpr std::uint64_t maxInflateRatio = 1100;
+
 std::uint32_t readU32BigEndian(std::span<const std::uint8_t> bytes, std::size_t at)
 {
     return std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 |
@@ -170,7 +174,14 @@ std::optional<Picture> decodePng(std::span<const std::uint8_t> file)
     const std::uint32_t colourType = file[25];
     const bool interlaced = file[28] != 0;
     const std::uint64_t needed = neededImageBytes(png.image, bitDepth, colourType, interlaced);
-    if (inflatesBeyond(file, 2 * needed + inflateSlackBytes)) {
+    std::uint64_t compressed = 0;
+    walkChunks(file, [&](std::size_t, std::size_t length, bool imageData) {
+        compressed += imageData ? length : 0;
+        return true;
+    });
+    // Only image data that could inflate past the limit is inflated ahead (a second pass over it).
+    const std::uint64_t limit = 2 * needed + inflateSlackBytes;
+    if (compressed > limit / maxInflateRatio && inflatesBeyond(file, limit)) {
         return std::nullopt;
     }
     auto picture = allocatePicture(PictureKind::Png, png.image.width, png.image.height);
