@@ -20,7 +20,7 @@ bool ScriptedDialog::open()
     }
     std::optional<std::string> answer = std::move(answers_.front());
     answers_.pop_front();
-    if (!answer || answer->size() > maxPathBytes) {
+    if (!answer) {
         return false;
     }
     confirmedPath = std::move(*answer);

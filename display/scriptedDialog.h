@@ -11,11 +11,7 @@
 // a user. Tests and vistrel-script use it in place of the desktop's dialog.
 class ScriptedDialog : public OpenFileDialog {
   public:
-    // The longest path the dialog can give back: the room of a 260-byte buffer less its zero.
-    static constexpr std::size_t maxPathBytes = 259;
-
-    // The next open() confirms this path. A path the dialog cannot hold (longer than maxPathBytes)
-    // makes open() return false as a cancel would.
+    // The next open() confirms this path, whatever its length, as the desktop's dialog does.
     void queueConfirm(std::string path);
     // The next open() is cancelled.
     void queueCancel();
