@@ -132,3 +132,19 @@ std::span<const WindowDesign> programWindowDesign()
 {
     return designs;
 }
+
+CanvasSettings designedCanvasSettings(std::string_view canvasName)
+{
+    CanvasSettings settings;
+    for (const ControlDesign& control : mainControls) {
+        if (control.kind == ControlKind::canvas && control.name == canvasName) {
+            settings.width = control.width;
+            settings.height = control.height;
+            settings.borderStyle = control.borderStyle;
+            settings.backgroundColor = control.backgroundColour;
+            settings.keepsStore = control.keepsStore;
+            settings.visible = control.visible;
+        }
+    }
+    return settings;
+}

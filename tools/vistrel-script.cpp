@@ -5,6 +5,7 @@
 // written exits 1.
 
 #include "app/onWindowCreated.h"
+#include "app/windowDesign.h"
 #include "display/canvas.h"
 #include "display/scriptedDialog.h"
 #include "viewer/handlers.h"
@@ -268,21 +269,8 @@ int main(int argc, char** argv)
 
     // The main window's two canvases as it creates them, and its dialog.
     setSystemFaceColour(0xF0F0F0);
-    CanvasSettings viewSettings;
-    viewSettings.width = 432;
-    viewSettings.height = 336;
-    viewSettings.borderStyle = BorderStyle::singleLine;
-    viewSettings.backgroundColor = CanvasColour::fromRgb(255, 255, 255);
-    viewSettings.keepsStore = false;
-    CanvasSettings backSettings;
-    backSettings.width = 88;
-    backSettings.height = 72;
-    backSettings.borderStyle = BorderStyle::none;
-    backSettings.backgroundColor = CanvasColour::systemFace();
-    backSettings.keepsStore = true;
-    backSettings.visible = false;
-    Canvas viewCanvas(viewSettings);
-    Canvas backCanvas(backSettings);
+    Canvas viewCanvas(designedCanvasSettings("画板"));
+    Canvas backCanvas(designedCanvasSettings("画板后台"));
     ScriptedDialog dialog;
     ViewState state{};
     view = &state;
