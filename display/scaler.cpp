@@ -564,6 +564,7 @@ struct ColumnSpan {
 };
 
 std::vector<ColumnSpan> columnSpans;
+std::vector<std::uint32_t> columnQuadWeights; // 8 per column: see quadSumAvx2
 
 constexpr std::uint64_t maxWeightAcross = 0x7FFF;
 
@@ -660,8 +661,8 @@ inline __m128i pairSum(const std::uint32_t* pixels, std::uint32_t weights)
 }
 
 // A picture row summed across where every column covers 2 to 4 picture pixels: two weighted pairs.
-VISTREL_AVX2_CLONES void sumShortRowAcross(const std::uint32_t* row, const ColumnSpan* spans,
-                                           std::int64_t count, std::uint32_t* sums)
+void sumShortRowAcrossSse2(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count,
+                           std::uint32_t* sums)
 {
     for (std::int64_t k = 0; k < count; ++k) {
         const ColumnSpan span = spans[k];
@@ -669,6 +670,40 @@ VISTREL_AVX2_CLONES void sumShortRowAcross(const std::uint32_t* row, const Colum
                                           pairSum(row + span.last - 1, span.pairAtLast));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * k), sum);
     }
+}
+
+// Four picture pixels from column k's first, bytes interleaved into 16-bit lanes by pixel pairs (0 and
+// 1 in the low half, 2 and 3 in the high one) and multiplied by quadWeights[8k..8k+7] with pmaddwd:
+// the pairs' weights w0 | w1 << 16 and w2 | w3 << 16, zero beyond the column's last pixel. The
+// products are at most 2 * 255 * 0x7FFF < 2^31 and the column's sum at most 255 * p. One byte
+// shuffle per column; two columns' halves are added by 128-bit lane swaps.
+__attribute__((target("avx2"))) inline __m256i quadSumAvx2(const std::uint32_t* pixels,
+                                                           const std::uint32_t* quadWeights)
+{
+    const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 8, -1, 12,
+                                           -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    const __m256i four =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels)));
+    return _mm256_madd_epi16(_mm256_shuffle_epi8(four, order),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(quadWeights)));
+}
+
+// The same with AVX2 for the columns whose four pixels lie within the row (`wholeQuads` of them, a
+// prefix since firsts only grow); the rest through the pairs.
+__attribute__((target("avx2"))) void sumShortRowAcrossAvx2(const std::uint32_t* row, const ColumnSpan* spans,
+                                                           const std::uint32_t* quadWeights,
+                                                           std::int64_t wholeQuads, std::int64_t count,
+                                                           std::uint32_t* sums)
+{
+    std::int64_t k = 0;
+    for (; k + 2 <= wholeQuads; k += 2) {
+        const __m256i a = quadSumAvx2(row + spans[k].first, quadWeights + 8 * k);
+        const __m256i b = quadSumAvx2(row + spans[k + 1].first, quadWeights + 8 * k + 8);
+        const __m256i sum =
+            _mm256_add_epi32(_mm256_permute2x128_si256(a, b, 0x20), _mm256_permute2x128_si256(a, b, 0x31));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * k), sum);
+    }
+    sumShortRowAcrossSse2(row, spans + k, count - k, sums + 4 * k);
 }
 
 void sumRowAcrossSse2(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count,
@@ -728,6 +763,16 @@ VISTREL_AVX2_CLONES void addWeighted(const std::uint32_t* sums, std::int64_t lan
     }
 }
 
+void sumShortRowAcross(const std::uint32_t* row, const ColumnSpan* spans, const std::uint32_t* quadWeights,
+                       std::int64_t wholeQuads, std::int64_t count, std::uint32_t* sums)
+{
+    if (useAvx2()) {
+        sumShortRowAcrossAvx2(row, spans, quadWeights, wholeQuads, count, sums);
+    } else {
+        sumShortRowAcrossSse2(row, spans, count, sums);
+    }
+}
+
 bool acrossFirstFits(const DrawSource& source, std::int64_t destWidth, std::int64_t destHeight)
 {
     const Axis axisX = makeAxis(source.width, destWidth);
@@ -744,6 +789,7 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
     const Axis axisY = makeAxis(source.height, destHeight);
     const std::int64_t count = xs.end - xs.begin;
     ColumnSpan* spans = scratch(columnSpans, std::size_t(count));
+    std::uint32_t* quadWeights = scratch(columnQuadWeights, std::size_t(8 * count));
     // Pairs take the middle weight d through pmaddwd as well.
     bool shortColumns = axisX.pictureUnit <= maxWeightAcross;
     const Cover firstCover = coverOf(axisX, xs.begin - left);
@@ -762,9 +808,20 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
             const auto unit = std::uint32_t(axisX.pictureUnit);
             spans[k].pairAtFirst = firstWeight | (covered == 2 ? lastWeight : unit) << 16;
             spans[k].pairAtLast = covered == 2 ? 0 : (covered == 3 ? 0 : unit) | lastWeight << 16;
+            const std::uint32_t beyond = covered == 2   ? 0
+                                         : covered == 3 ? lastWeight
+                                                        : unit | lastWeight << 16;
+            for (int lane = 0; lane < 4; ++lane) {
+                quadWeights[8 * k + lane] = spans[k].pairAtFirst;
+                quadWeights[8 * k + 4 + lane] = beyond;
+            }
         }
     }
     const std::int64_t span = spans[count - 1].last + 1;
+    std::int64_t wholeQuads = 0;
+    while (wholeQuads < count && spans[wholeQuads].first + 4 <= span) {
+        ++wholeQuads;
+    }
     const auto lanes = std::size_t(4 * count);
     std::uint32_t* kept = scratch(rowSumsA, lanes); // the sums of picture row keptRow
     std::uint32_t* work = scratch(rowSumsB, lanes); // the sums of any other row
@@ -805,7 +862,8 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
                 }
                 const std::uint32_t* row = drawnPictureRow(source, t, from, span);
                 if (shortColumns) {
-                    sumShortRowAcross(row, spans, count, const_cast<std::uint32_t*>(sums));
+                    sumShortRowAcross(row, spans, quadWeights, wholeQuads, count,
+                                      const_cast<std::uint32_t*>(sums));
                 } else {
                     sumRowAcross(row, spans, count, std::uint32_t(axisX.pictureUnit),
                                  const_cast<std::uint32_t*>(sums));

@@ -138,7 +138,8 @@ constexpr std::int64_t targetHeight = 31;
 // and whole-factor reductions, fractional ones, the identity and enlargements up to 1000.
 TEST(DrawScaled, MatchesReferenceAtEveryScaleModeAndPlacement)
 {
-    const double scales[] = {0.01, 1.0 / 3, 0.37, 0.5, 0.75, 1, 1.37, 2, 2.48832, 7.3, 1000};
+    const double scales[] = {0.01, 1.0 / 3, 0.37, 0.401878, 0.5,     0.64, 0.75,
+                             0.8,  1,       1.37, 2,        2.48832, 7.3,  1000};
     const PictureSizeCase sizes[] = {{300, 200}, {37, 23}, {9, 1}};
     const DrawMode modes[] = {DrawMode::Opaque, DrawMode::BlendOverWhite, DrawMode::Masked};
     for (DrawMode mode : modes) {
@@ -271,6 +272,8 @@ TEST(DrawScaled, VectorKernelsMatchReferenceAtBothWidths)
         {"runs beyond one flush", 5003, 3, 2, 1, 3, 2, 1},
         {"wide sums", 3001, 2999, 2, 2, 3, 3, 1},
         {"fractional shrink, long rows", 1000, 7, 371, 3, 380, 4, 1},
+        {"five zoom-out clicks, wide", 1003, 9, 403, 3, 409, 4, 1},
+        {"shrink by 0.8, wide", 1001, 6, 800, 4, 805, 5, 1},
         {"fractional enlarging", 37, 23, 92, 57, 97, 61, 1},
     };
     const std::int64_t offsets[][2] = {{0, 0}, {-1, -1}, {-3, -2}, {2, 1}, {-4, 3}};
