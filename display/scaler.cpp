@@ -564,7 +564,7 @@ struct ColumnSpan {
 };
 
 std::vector<ColumnSpan> columnSpans;
-std::vector<std::uint32_t> columnQuadWeights; // 8 per column: see quadSumAvx2
+std::vector<std::uint32_t> columnQuadWeights; // 8 per column: see twoQuadSumsAvx2
 
 constexpr std::uint64_t maxWeightAcross = 0x7FFF;
 
@@ -672,20 +672,24 @@ void sumShortRowAcrossSse2(const std::uint32_t* row, const ColumnSpan* spans, st
     }
 }
 
-// Four picture pixels from column k's first, bytes interleaved into 16-bit lanes by pixel pairs (0 and
-// 1 in the low half, 2 and 3 in the high one) and multiplied by quadWeights[8k..8k+7] with pmaddwd:
-// the pairs' weights w0 | w1 << 16 and w2 | w3 << 16, zero beyond the column's last pixel. The
-// products are at most 2 * 255 * 0x7FFF < 2^31 and the column's sum at most 255 * p. One byte
-// shuffle per column; two columns' halves are added by 128-bit lane swaps.
-__attribute__((target("avx2"))) inline __m256i quadSumAvx2(const std::uint32_t* pixels,
-                                                           const std::uint32_t* quadWeights)
+// Columns k and k + 1 with AVX2, one per 128-bit half: four picture pixels from each column's first,
+// their bytes interleaved into 16-bit lanes by pixel pairs (0 and 1, then 2 and 3; no shuffle crosses
+// the halves) and multiplied with pmaddwd by quadWeights[8k..8k+15]: w0 | w1 << 16 for k, for k + 1,
+// then w2 | w3 << 16 for k, for k + 1, each four times, zero beyond a column's last pixel. The
+// products are at most 2 * 255 * 0x7FFF < 2^31 and a column's sum at most 255 * p.
+__attribute__((target("avx2"))) inline __m256i
+twoQuadSumsAvx2(const std::uint32_t* row, const ColumnSpan* spans, const std::uint32_t* quadWeights)
 {
-    const __m256i order = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 8, -1, 12,
-                                           -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
-    const __m256i four =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels)));
-    return _mm256_madd_epi16(_mm256_shuffle_epi8(four, order),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(quadWeights)));
+    const __m256i low = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1, 0, -1, 4, -1,
+                                         1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m256i high = _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1, 8, -1,
+                                          12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    const __m256i pixels = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(row + spans[1].first),
+                                               reinterpret_cast<const __m128i*>(row + spans[0].first));
+    const __m256i* weights = reinterpret_cast<const __m256i*>(quadWeights);
+    return _mm256_add_epi32(
+        _mm256_madd_epi16(_mm256_shuffle_epi8(pixels, low), _mm256_loadu_si256(weights)),
+        _mm256_madd_epi16(_mm256_shuffle_epi8(pixels, high), _mm256_loadu_si256(weights + 1)));
 }
 
 // The same with AVX2 for the columns whose four pixels lie within the row (`wholeQuads` of them, a
@@ -697,13 +701,92 @@ __attribute__((target("avx2"))) void sumShortRowAcrossAvx2(const std::uint32_t* 
 {
     std::int64_t k = 0;
     for (; k + 2 <= wholeQuads; k += 2) {
-        const __m256i a = quadSumAvx2(row + spans[k].first, quadWeights + 8 * k);
-        const __m256i b = quadSumAvx2(row + spans[k + 1].first, quadWeights + 8 * k + 8);
-        const __m256i sum =
-            _mm256_add_epi32(_mm256_permute2x128_si256(a, b, 0x20), _mm256_permute2x128_si256(a, b, 0x31));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * k), sum);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + 4 * k),
+                            twoQuadSumsAvx2(row, spans + k, quadWeights + 8 * k));
     }
     sumShortRowAcrossSse2(row, spans + k, count - k, sums + 4 * k);
+}
+
+// One picture row of a shrink where columns cover 2 to 4 picture pixels and target rows at least two
+// picture rows, with AVX2, its sums across kept in registers: acc (+)= weight * R for each column (R as
+// in twoQuadSumsAvx2, at most 255 * p; acc at most 255 * total < 2^31, so the products and sums fit 32
+// bits); where the row is shared with the next target row, nextAcc = nextWeight * R; and on the
+// target row's last picture row, instead of storing acc, the rounded quotients acc / total go to out
+// (through a single-precision reciprocal, as divideNarrow does).
+struct ShortRowStep {
+    std::uint32_t weight;
+    bool firstRow;
+    std::uint32_t* acc;
+    std::uint32_t nextWeight; // 0: the next target row does not share this picture row
+    std::uint32_t* nextAcc;
+    std::uint32_t* out; // the target row on its last picture row, otherwise null
+    float inverseTotal;
+    const std::uint32_t* prefetchRow; // the next picture row's pixels from the same column, read ahead
+};
+
+__attribute__((target("avx2"))) void accumulateShortRowAvx2(const std::uint32_t* row, const ColumnSpan* spans,
+                                                            const std::uint32_t* quadWeights,
+                                                            std::int64_t wholeQuads, std::int64_t count,
+                                                            const ShortRowStep& step)
+{
+    // Locals, so that the stores below do not make the compiler load the step again.
+    const bool firstRow = step.firstRow;
+    std::uint32_t* const acc = step.acc;
+    std::uint32_t* const nextAcc = step.nextAcc;
+    std::uint32_t* const out = step.out;
+    const std::uint32_t* const prefetchRow = step.prefetchRow;
+    const __m256i weight = _mm256_set1_epi32(int(step.weight));
+    const __m256i nextWeight = _mm256_set1_epi32(int(step.nextWeight));
+    const __m256 inverse = _mm256_set1_ps(step.inverseTotal);
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    std::int64_t k = 0;
+    for (; k + 2 <= wholeQuads; k += 2) {
+        _mm_prefetch(reinterpret_cast<const char*>(prefetchRow + spans[k].first), _MM_HINT_T0);
+        const __m256i sum = twoQuadSumsAvx2(row, spans + k, quadWeights + 8 * k);
+        __m256i value = _mm256_mullo_epi32(sum, weight);
+        if (!firstRow) {
+            value =
+                _mm256_add_epi32(value, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + 4 * k)));
+        }
+        if (out != nullptr) {
+            const __m256i q =
+                _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(value), inverse), half));
+            // Bytes of column k in the low half's first word, of k + 1 in the high half's.
+            const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(q, q), q);
+            const __m256i pixels = _mm256_permutevar8x32_epi32(_mm256_or_si256(packed, alpha),
+                                                               _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm256_castsi256_si128(pixels));
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + 4 * k), value);
+        }
+        if (nextAcc != nullptr) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(nextAcc + 4 * k),
+                                _mm256_mullo_epi32(sum, nextWeight));
+        }
+    }
+    for (; k < count; ++k) {
+        const ColumnSpan span = spans[k];
+        const __m128i sum = _mm_add_epi32(pairSum(row + span.first, span.pairAtFirst),
+                                          pairSum(row + span.last - 1, span.pairAtLast));
+        __m128i value = _mm_mullo_epi32(sum, _mm256_castsi256_si128(weight));
+        if (!firstRow) {
+            value = _mm_add_epi32(value, _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + 4 * k)));
+        }
+        if (out != nullptr) {
+            const __m128i q = _mm_cvttps_epi32(
+                _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(value), _mm256_castps256_ps128(inverse)),
+                           _mm256_castps256_ps128(half)));
+            const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(q, q), q);
+            out[k] = std::uint32_t(_mm_cvtsi128_si32(packed)) | 0xFF000000u;
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + 4 * k), value);
+        }
+        if (nextAcc != nullptr) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(nextAcc + 4 * k),
+                             _mm_mullo_epi32(sum, _mm256_castsi256_si128(nextWeight)));
+        }
+    }
 }
 
 void sumRowAcrossSse2(const std::uint32_t* row, const ColumnSpan* spans, std::int64_t count,
@@ -789,7 +872,7 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
     const Axis axisY = makeAxis(source.height, destHeight);
     const std::int64_t count = xs.end - xs.begin;
     ColumnSpan* spans = scratch(columnSpans, std::size_t(count));
-    std::uint32_t* quadWeights = scratch(columnQuadWeights, std::size_t(8 * count));
+    std::uint32_t* quadWeights = scratch(columnQuadWeights, std::size_t(8 * count + 8));
     // Pairs take the middle weight d through pmaddwd as well.
     bool shortColumns = axisX.pictureUnit <= maxWeightAcross;
     const Cover firstCover = coverOf(axisX, xs.begin - left);
@@ -812,8 +895,8 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
                                          : covered == 3 ? lastWeight
                                                         : unit | lastWeight << 16;
             for (int lane = 0; lane < 4; ++lane) {
-                quadWeights[8 * k + lane] = spans[k].pairAtFirst;
-                quadWeights[8 * k + 4 + lane] = beyond;
+                quadWeights[8 * (k & ~1) + 4 * (k & 1) + lane] = spans[k].pairAtFirst;
+                quadWeights[8 * (k & ~1) + 8 + 4 * (k & 1) + lane] = beyond;
             }
         }
     }
@@ -833,6 +916,41 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
         acc = scratch(wideAccumulator, lanes);
     }
     const std::uint64_t total = axisX.targetUnit * axisY.targetUnit;
+
+    if constexpr (sizeof(Sum) == 4) {
+        // Shrinking down as well (every target row covers at least two picture rows), columns of 2 to
+        // 4 pixels: each picture row goes straight into one or two accumulators, the last one out as
+        // pixels.
+        if (shortColumns && axisY.targetUnit > axisY.pictureUnit && useAvx2()) {
+            std::uint32_t* nextAcc = work;
+            bool begun = false; // acc already holds the first picture row of this target row
+            for (std::int64_t y = ys.begin; y < ys.end; ++y) {
+                const Cover rows = coverOf(axisY, y - top);
+                const bool more = y + 1 < ys.end;
+                const Cover next = more ? coverOf(axisY, y + 1 - top) : Cover{-1, -1, 0, 0};
+                for (std::int64_t t = begun ? rows.first + 1 : rows.first; t <= rows.last; ++t) {
+                    const bool shared = t == rows.last && more && next.first == t;
+                    const ShortRowStep step{
+                        std::uint32_t(t == rows.first  ? rows.firstWeight
+                                      : t == rows.last ? rows.lastWeight
+                                                       : axisY.pictureUnit),
+                        t == rows.first,
+                        acc,
+                        shared ? std::uint32_t(next.firstWeight) : 0,
+                        shared ? nextAcc : nullptr,
+                        t == rows.last ? target.pixels + y * target.stride + xs.begin : nullptr,
+                        1.0f / float(total),
+                        source.pixels + std::min<std::int64_t>(t + 1, source.height - 1) * source.width +
+                            from};
+                    accumulateShortRowAvx2(drawnPictureRow(source, t, from, span), spans, quadWeights,
+                                           wholeQuads, count, step);
+                    begun = shared;
+                }
+                std::swap(acc, nextAcc);
+            }
+            return;
+        }
+    }
 
     Cover previous{-1, -1, 0, 0};
     std::uint32_t* previousOut = nullptr;
