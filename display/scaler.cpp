@@ -5,6 +5,7 @@
 #include <cstring>
 #include <immintrin.h>
 #include <numeric>
+#include <type_traits>
 #include <vector>
 
 // How a picture is scaled onto a target.
@@ -724,13 +725,14 @@ struct ShortRowStep {
     const std::uint32_t* prefetchRow; // the next picture row's pixels from the same column, read ahead
 };
 
-__attribute__((target("avx2"))) void accumulateShortRowAvx2(const std::uint32_t* row, const ColumnSpan* spans,
-                                                            const std::uint32_t* quadWeights,
-                                                            std::int64_t wholeQuads, std::int64_t count,
-                                                            const ShortRowStep& step)
+// Built once for each combination of the step's first row, output and shared row, so that the loop
+// carries no tests of them.
+template <bool FirstRow, bool Finish, bool Share>
+__attribute__((target("avx2"))) void
+accumulateShortRowAvx2(const std::uint32_t* row, const ColumnSpan* spans, const std::uint32_t* quadWeights,
+                       std::int64_t wholeQuads, std::int64_t count, const ShortRowStep& step)
 {
     // Locals, so that the stores below do not make the compiler load the step again.
-    const bool firstRow = step.firstRow;
     std::uint32_t* const acc = step.acc;
     std::uint32_t* const nextAcc = step.nextAcc;
     std::uint32_t* const out = step.out;
@@ -745,11 +747,11 @@ __attribute__((target("avx2"))) void accumulateShortRowAvx2(const std::uint32_t*
         _mm_prefetch(reinterpret_cast<const char*>(prefetchRow + spans[k].first), _MM_HINT_T0);
         const __m256i sum = twoQuadSumsAvx2(row, spans + k, quadWeights + 8 * k);
         __m256i value = _mm256_mullo_epi32(sum, weight);
-        if (!firstRow) {
+        if constexpr (!FirstRow) {
             value =
                 _mm256_add_epi32(value, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + 4 * k)));
         }
-        if (out != nullptr) {
+        if constexpr (Finish) {
             const __m256i q =
                 _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(value), inverse), half));
             // Bytes of column k in the low half's first word, of k + 1 in the high half's.
@@ -760,7 +762,7 @@ __attribute__((target("avx2"))) void accumulateShortRowAvx2(const std::uint32_t*
         } else {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + 4 * k), value);
         }
-        if (nextAcc != nullptr) {
+        if constexpr (Share) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(nextAcc + 4 * k),
                                 _mm256_mullo_epi32(sum, nextWeight));
         }
@@ -770,10 +772,10 @@ __attribute__((target("avx2"))) void accumulateShortRowAvx2(const std::uint32_t*
         const __m128i sum = _mm_add_epi32(pairSum(row + span.first, span.pairAtFirst),
                                           pairSum(row + span.last - 1, span.pairAtLast));
         __m128i value = _mm_mullo_epi32(sum, _mm256_castsi256_si128(weight));
-        if (!firstRow) {
+        if constexpr (!FirstRow) {
             value = _mm_add_epi32(value, _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + 4 * k)));
         }
-        if (out != nullptr) {
+        if constexpr (Finish) {
             const __m128i q = _mm_cvttps_epi32(
                 _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(value), _mm256_castps256_ps128(inverse)),
                            _mm256_castps256_ps128(half)));
@@ -782,10 +784,30 @@ __attribute__((target("avx2"))) void accumulateShortRowAvx2(const std::uint32_t*
         } else {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + 4 * k), value);
         }
-        if (nextAcc != nullptr) {
+        if constexpr (Share) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(nextAcc + 4 * k),
                              _mm_mullo_epi32(sum, _mm256_castsi256_si128(nextWeight)));
         }
+    }
+}
+
+void accumulateShortRow(const std::uint32_t* row, const ColumnSpan* spans, const std::uint32_t* quadWeights,
+                        std::int64_t wholeQuads, std::int64_t count, const ShortRowStep& step)
+{
+    const bool finish = step.out != nullptr;
+    const bool share = step.nextAcc != nullptr;
+    auto run = [&](auto first, auto fin, auto sh) {
+        accumulateShortRowAvx2<decltype(first)::value, decltype(fin)::value, decltype(sh)::value>(
+            row, spans, quadWeights, wholeQuads, count, step);
+    };
+    using Yes = std::true_type;
+    using No = std::false_type;
+    if (step.firstRow) {
+        finish ? (share ? run(Yes{}, Yes{}, Yes{}) : run(Yes{}, Yes{}, No{}))
+               : (share ? run(Yes{}, No{}, Yes{}) : run(Yes{}, No{}, No{}));
+    } else {
+        finish ? (share ? run(No{}, Yes{}, Yes{}) : run(No{}, Yes{}, No{}))
+               : (share ? run(No{}, No{}, Yes{}) : run(No{}, No{}, No{}));
     }
 }
 
@@ -942,8 +964,8 @@ void drawShrunkAcrossFirst(const DrawSource& source, PixelTarget target, std::in
                         1.0f / float(total),
                         source.pixels + std::min<std::int64_t>(t + 1, source.height - 1) * source.width +
                             from};
-                    accumulateShortRowAvx2(drawnPictureRow(source, t, from, span), spans, quadWeights,
-                                           wholeQuads, count, step);
+                    accumulateShortRow(drawnPictureRow(source, t, from, span), spans, quadWeights, wholeQuads,
+                                       count, step);
                     begun = shared;
                 }
                 std::swap(acc, nextAcc);
