@@ -90,7 +90,7 @@ void Canvas::resizeArray()
                                      backgroundColor_.resolve());
     const std::int32_t keepWidth = std::min(newWidth, arrayWidth_);
     const std::int32_t keepHeight = std::min(newHeight, arrayHeight_);
-    for (std::int32_t y = 0; y < keepHeight; ++y) {
+    for (std::int32_t y = 0; keepWidth > 0 && y < keepHeight; ++y) {
         std::memcpy(fresh.data() + std::size_t(y) * std::size_t(newWidth),
                     pixels_.data() + std::size_t(y) * std::size_t(arrayWidth_), std::size_t(keepWidth) * 4);
     }

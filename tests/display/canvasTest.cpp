@@ -202,6 +202,29 @@ TEST_F(CanvasTest, SizeWritesAreClamped)
     }
 }
 
+// A canvas without a store may be narrowed to no client area at all and widened again; what lay
+// beyond the narrow size is gone.
+TEST_F(CanvasTest, ViewCanvasNarrowedToNothingAndBack)
+{
+    const std::uint32_t white = 0xFFFFFFFFu;
+    Canvas view({432, 336, BorderStyle::singleLine, CanvasColour::fromRgb(255, 255, 255), false, true});
+    view.clear();
+    Canvas back({1296, 1008, BorderStyle::none, CanvasColour::fromRgb(10, 20, 30), true, false});
+    back.copyRect(0, 0, 432, 336, view, 0, 0);
+    ASSERT_EQ(view.pixel(5, 5), 0xFF0A141Eu);
+    view.setWidth(-5);
+    EXPECT_EQ(view.width(), 0);
+    EXPECT_EQ(view.clientWidth(), 0);
+    EXPECT_EQ(view.clientHeight(), 334);
+    view.setWidth(432);
+    EXPECT_EQ(view.clientWidth(), 430);
+    for (std::int32_t y = 0; y < 334; ++y) {
+        for (std::int32_t x = 0; x < 430; ++x) {
+            ASSERT_EQ(view.pixel(x, y), white) << x << ", " << y;
+        }
+    }
+}
+
 TEST_F(CanvasTest, DrawingNothing)
 {
     const std::int32_t live = addGradientPicture(20, 10);
