@@ -31,12 +31,7 @@ TEST(ProgramWindowAccessibility, EveryShownControlTellsAScreenReaderWhatItIsAndD
     ViewState state{};
     view = &state;
     loadWindow(mainWindowIdentifier);
-    QPointer<QWidget> window;
-    for (QWidget* candidate : QApplication::topLevelWidgets()) {
-        if (candidate->isVisible() && candidate->windowTitle() == QStringLiteral("Vistrel")) {
-            window = candidate;
-        }
-    }
+    QPointer<QWidget> window = shownWindowTitled("Vistrel");
     ASSERT_NE(window, nullptr);
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
@@ -91,24 +86,8 @@ TEST(ProgramWindowAccessibility, EveryShownControlTellsAScreenReaderWhatItIsAndD
     EXPECT_EQ(window, nullptr);
 }
 
-class FocusIndication : public ::testing::Test {
+class FocusIndication : public ShownTestWindow {
   protected:
-    void SetUp() override
-    {
-        window = showTestWindow();
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override
-    {
-        if (window != nullptr) {
-            closeTestWindow(window);
-        } else {
-            endPlatform();
-        }
-    }
-
-    QWidget* control(const char* name) const { return testControl(window, name); }
-
     // What the display shows of a control once the pending repaints are done.
     static QImage shown(QWidget* widget)
     {
@@ -126,8 +105,6 @@ class FocusIndication : public ::testing::Test {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
                         forward ? Qt::NoModifier : Qt::ShiftModifier);
     }
-
-    QPointer<QWidget> window;
 };
 
 // The view shows two face-coloured rectangles, touching the client area's top-left and bottom-right

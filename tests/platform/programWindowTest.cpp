@@ -4,6 +4,7 @@
 #include "app/windowDesign.h"
 #include "display/openFileDialog.h"
 #include "platform/platform.h"
+#include "tests/platform/testWindow.h"
 #include "viewer/viewState.h"
 
 #include <QApplication>
@@ -22,12 +23,7 @@ TEST(ProgramWindow, DesignIsSoundAndBuildsEveryControlInPlace)
     view = &state;
     loadWindow(mainWindowIdentifier);
 
-    QPointer<QWidget> window;
-    for (QWidget* candidate : QApplication::topLevelWidgets()) {
-        if (candidate->isVisible() && candidate->windowTitle() == QStringLiteral("Vistrel")) {
-            window = candidate;
-        }
-    }
+    QPointer<QWidget> window = shownWindowTitled("Vistrel");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->frameGeometry().size(), QSize(617, 431));
 

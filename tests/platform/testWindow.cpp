@@ -224,3 +224,29 @@ extern "C" const char* __lsan_default_suppressions()
 {
     return "leak:libfontconfig.so\n";
 }
+
+QWidget* shownWindowTitled(const char* caption)
+{
+    QWidget* found = nullptr;
+    for (QWidget* candidate : QApplication::topLevelWidgets()) {
+        if (candidate->isVisible() && candidate->windowTitle() == QString::fromUtf8(caption)) {
+            found = candidate;
+        }
+    }
+    return found;
+}
+
+void ShownTestWindow::SetUp()
+{
+    window = showTestWindow();
+    ASSERT_NE(window, nullptr);
+}
+
+void ShownTestWindow::TearDown()
+{
+    if (window != nullptr) {
+        closeTestWindow(window);
+    } else {
+        endPlatform();
+    }
+}

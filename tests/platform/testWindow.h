@@ -4,8 +4,10 @@
 
 #include "platform/design.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -41,3 +43,17 @@ Canvas* testCanvas(const char* name);
 
 // Destroys the test window and waits until it is gone.
 void closeTestWindow(QWidget* window);
+
+// A visible top-level window with that caption, or null.
+QWidget* shownWindowTitled(const char* caption);
+
+// Each test starts with the test window shown and active, and ends with it closed.
+class ShownTestWindow : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QWidget* control(const char* name) const { return testControl(window, name); }
+
+    QPointer<QWidget> window;
+};

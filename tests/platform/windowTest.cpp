@@ -15,26 +15,7 @@
 
 namespace {
 
-class Window : public ::testing::Test {
-  protected:
-    void SetUp() override
-    {
-        window = showTestWindow();
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override
-    {
-        if (window != nullptr) {
-            closeTestWindow(window);
-        } else {
-            endPlatform();
-        }
-    }
-
-    QWidget* control(const char* name) const { return testControl(window, name); }
-
-    QPointer<QWidget> window;
-};
+using Window = ShownTestWindow;
 
 TEST(CentredWindowPosition, HalvesTheSpareRoomTruncatingTowardZero)
 {
